@@ -1,0 +1,2 @@
+// Replaced by the batch tool's sources.
+namespace zumo::batch {}
