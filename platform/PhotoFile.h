@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "platform/Bitmap.h"
+
+namespace zumo {
+
+enum class PhotoKind { Bmp, Jpeg, Unknown };
+
+// The kind a file name announces: ".bmp", ".jpg" or ".jpeg" in any letter case (the part
+// from the last full stop, when no path separator follows it); Unknown otherwise.
+PhotoKind PhotoKindByName(const std::string& path);
+
+// Reads a photo as the window loads it: by the name's extension, and for any other name by
+// the file's content (BMP or JPEG signature). A file that is neither raises a clear Error.
+// screen_bits_per_pixel <= 8 asks JPEG decoding for libjpeg's 236-colour quantised output
+// (greyscale JPEGs always take it). The result is 24 bits per pixel.
+Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel = 24);
+
+enum class SaveFormat { Bmp, Jpeg };
+
+// Writes the picture through a temporary file that replaces `path` only when complete, so a
+// failed save never destroys the file it was replacing. An empty picture is refused with an
+// Error and nothing is written. `jpeg_quality` is used for SaveFormat::Jpeg only.
+void WritePhotoFile(const Bitmap& picture, const std::string& path, SaveFormat format, int jpeg_quality = 85);
+
+}  // namespace zumo
