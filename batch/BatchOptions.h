@@ -1,0 +1,66 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "Lib/common/SizeStep.h"
+#include "imaging/Techniques.h"
+#include "platform/PhotoFile.h"
+
+namespace zumo::batch {
+
+// One retouching step of the command line, run on the whole picture.
+enum class StepKind {
+  ShiftRgb,    // ints = R, G, B
+  Contrast,    // ints[0] = P
+  Brightness,  // ints[0] = D
+  Grayscale,
+  Desaturate,  // ints[0] = A
+  Noise,       // ints[0] = N
+  Gamma,       // real = G
+  BoxBlur,     // ints[0] = R
+  Sharpen,     // ints[0] = A
+  Rank,        // ints[0] = K
+  Edge,
+  Resample,    // ints = width, height
+  Zumo,        // the one-button glow
+  Technique,   // technique
+};
+
+struct Step {
+  StepKind kind;
+  std::array<int, 3> ints{};
+  double real = 0.0;
+  zumo::Technique technique = zumo::Technique::Omakase;
+};
+
+struct Options {
+  bool help = false;
+  SizePreset size = SizePreset::AsLoaded;
+  int quality = 85;
+  std::optional<std::uint64_t> seed;
+  std::vector<Step> steps;
+  std::string input;
+  std::string output;
+  SaveFormat format = SaveFormat::Bmp;
+};
+
+// A malformed command line; the message is ready to be shown to the user.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Parses the arguments after the program name. Raises UsageError for an unknown option, a
+// missing, malformed or out-of-range value, a missing or extra file name, or an output name
+// whose extension picks no format. With --help the rest is not checked.
+Options ParseArguments(const std::vector<std::string>& args);
+
+// The text of --help.
+std::string UsageText();
+
+}  // namespace zumo::batch

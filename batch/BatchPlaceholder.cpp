@@ -1,2 +1,0 @@
-// Replaced by the batch tool's sources.
-namespace zumo::batch {}

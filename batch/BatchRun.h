@@ -1,0 +1,25 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "batch/BatchOptions.h"
+#include "imaging/ABitmap.h"
+
+namespace zumo::batch {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFileError = 1;
+inline constexpr int kExitUsage = 2;
+
+// Runs the steps in order on `picture`, each on `work` with `work` as the target, and
+// returns the result. `work` is left holding whatever the last step left in it.
+Bitmap ApplySteps(TABitmap& work, const Bitmap& picture, const std::vector<Step>& steps);
+
+// The whole tool: parses `args` (without the program name), reads, retouches and writes.
+// Help goes to `out`, messages to `err`. Returns kExitSuccess, kExitFileError when a file
+// cannot be read or written (or the work fails), kExitUsage for a bad command line.
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace zumo::batch
