@@ -1,0 +1,348 @@
+#include "platform/JpegImage.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <new>
+
+#include <jpeglib.h>
+
+#include "platform/SafeFile.h"
+
+namespace zumo {
+namespace {
+
+// Files larger than this are not photos we could hold anyway (the largest picture we accept
+// is about 1 GB of pixels, and a JPEG of it is smaller than that).
+constexpr std::uintmax_t kMaxFileBytes = 1536ull * 1024 * 1024;
+
+// A progressive file may repeat scans over the whole picture; each one costs a full pass.
+// Real encoders use about ten; hundreds only come from crafted files.
+constexpr int kMaxScans = 500;
+
+std::string JpegErrorMessage(int code) { return "JPEG エラー #" + std::to_string(code); }
+
+// libjpeg reports errors through error_exit, which must not return. We leave by longjmp
+// back into the small phase function that called libjpeg (only C frames are skipped), and
+// raise the C++ exception from there once libjpeg's frames are gone.
+struct ErrorTrap {
+  jpeg_error_mgr manager;
+  std::jmp_buf jump;
+  bool too_many_scans;
+};
+
+extern "C" void LeaveByJump(j_common_ptr cinfo) {
+  std::longjmp(reinterpret_cast<ErrorTrap*>(cinfo->err)->jump, 1);
+}
+
+extern "C" void DropMessage(j_common_ptr, int) {}  // warnings are not reported
+
+extern "C" void LimitScans(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor) return;
+  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
+    auto* trap = reinterpret_cast<ErrorTrap*>(cinfo->err);
+    trap->too_many_scans = true;
+    std::longjmp(trap->jump, 1);
+  }
+}
+
+void InstallTrap(ErrorTrap& trap) {
+  jpeg_std_error(&trap.manager);
+  trap.manager.error_exit = LeaveByJump;
+  trap.manager.emit_message = DropMessage;
+  trap.too_many_scans = false;
+}
+
+// ---------------------------------------------------------------- decoding
+
+struct Decoder {
+  ErrorTrap trap{};
+  jpeg_decompress_struct cinfo{};
+  jpeg_progress_mgr progress{};
+  bool created = false;
+
+  Decoder() = default;
+  Decoder(const Decoder&) = delete;
+  Decoder& operator=(const Decoder&) = delete;
+  ~Decoder() {
+    if (created) jpeg_destroy_decompress(&cinfo);
+  }
+
+  [[noreturn]] void Fail() {
+    const int code = trap.manager.msg_code;
+    const bool scans = trap.too_many_scans;
+    if (created) jpeg_destroy_decompress(&cinfo);
+    created = false;
+    if (scans) throw Error("JPEG ファイルのスキャンが多すぎます（" + std::to_string(kMaxScans) + " 個まで）");
+    throw Error(JpegErrorMessage(code));
+  }
+};
+
+// The phase functions below hold no object with a destructor: a longjmp into them skips
+// nothing but libjpeg's own C frames. They return false when libjpeg raised an error.
+
+bool ReadHeaderPhase(Decoder& d, const std::uint8_t* data, std::size_t size, long max_memory) {
+  InstallTrap(d.trap);
+  d.cinfo.err = &d.trap.manager;
+  if (setjmp(d.trap.jump)) return false;
+  jpeg_create_decompress(&d.cinfo);
+  d.created = true;
+  d.cinfo.mem->max_memory_to_use = max_memory;
+  d.progress.progress_monitor = LimitScans;
+  d.cinfo.progress = &d.progress;
+  jpeg_mem_src(&d.cinfo, data, static_cast<unsigned long>(size));
+  jpeg_read_header(&d.cinfo, TRUE);
+  return true;
+}
+
+bool SetOutputPhase(Decoder& d, bool quantize) {
+  if (setjmp(d.trap.jump)) return false;
+  d.cinfo.dct_method = JDCT_ISLOW;
+  d.cinfo.scale_num = 1;
+  d.cinfo.scale_denom = 1;
+  if (quantize) {
+    // Colour output stays RGB (the colormap's order); greyscale stays greyscale.
+    d.cinfo.quantize_colors = TRUE;
+    d.cinfo.desired_number_of_colors = 236;
+  } else {
+    d.cinfo.out_color_space = JCS_EXT_BGR;  // our rows' byte order, written in place
+  }
+  jpeg_calc_output_dimensions(&d.cinfo);
+  return true;
+}
+
+// 24-bit output straight into the bitmap's rows.
+bool DecodeRowsPhase(Decoder& d, JSAMPROW* rows) {
+  if (setjmp(d.trap.jump)) return false;
+  jpeg_start_decompress(&d.cinfo);
+  const JDIMENSION height = d.cinfo.output_height;
+  while (d.cinfo.output_scanline < height) {
+    const JDIMENSION line = d.cinfo.output_scanline;
+    if (jpeg_read_scanlines(&d.cinfo, rows + line, height - line) == 0) break;
+  }
+  if (d.cinfo.output_scanline < height) return true;  // never with a memory source
+  jpeg_finish_decompress(&d.cinfo);
+  return true;
+}
+
+// Palette output, one row at a time into `indices`, then through the colormap into the
+// bitmap's rows (B, G, R).
+bool DecodeQuantizedPhase(Decoder& d, JSAMPROW indices, std::uint8_t* bits, std::ptrdiff_t stride) {
+  if (setjmp(d.trap.jump)) return false;
+  jpeg_start_decompress(&d.cinfo);
+  const JDIMENSION width = d.cinfo.output_width;
+  const JDIMENSION height = d.cinfo.output_height;
+  const bool colour = d.cinfo.out_color_components == 3;
+  JSAMPARRAY map = d.cinfo.colormap;
+  while (d.cinfo.output_scanline < height) {
+    const JDIMENSION line = d.cinfo.output_scanline;
+    if (jpeg_read_scanlines(&d.cinfo, &indices, 1) == 0) break;
+    std::uint8_t* out = bits + static_cast<std::ptrdiff_t>(line) * stride;
+    if (colour) {
+      for (JDIMENSION x = 0; x < width; ++x) {
+        const int i = indices[x];
+        out[3 * x + 0] = map[2][i];
+        out[3 * x + 1] = map[1][i];
+        out[3 * x + 2] = map[0][i];
+      }
+    } else {
+      for (JDIMENSION x = 0; x < width; ++x) {
+        const std::uint8_t v = map[0][indices[x]];
+        out[3 * x + 0] = v;
+        out[3 * x + 1] = v;
+        out[3 * x + 2] = v;
+      }
+    }
+  }
+  if (d.cinfo.output_scanline < height) return true;  // never with a memory source
+  jpeg_finish_decompress(&d.cinfo);
+  return true;
+}
+
+void StartDecoder(Decoder& d, std::span<const std::uint8_t> data, long max_memory) {
+  if (data.size() > std::numeric_limits<unsigned long>::max()) throw Error(messages::kOutOfMemory);
+  if (!ReadHeaderPhase(d, data.data(), data.size(), max_memory)) d.Fail();
+}
+
+// ---------------------------------------------------------------- encoding
+
+struct Encoder {
+  ErrorTrap trap{};
+  jpeg_compress_struct cinfo{};
+  unsigned char* buffer = nullptr;  // libjpeg's growing memory destination (malloc'd)
+  unsigned long size = 0;
+  bool created = false;
+
+  Encoder() = default;
+  Encoder(const Encoder&) = delete;
+  Encoder& operator=(const Encoder&) = delete;
+  ~Encoder() {
+    if (created) jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+  }
+};
+
+bool EncodePhase(Encoder& e, const Bitmap& picture, int quality) {
+  InstallTrap(e.trap);
+  e.cinfo.err = &e.trap.manager;
+  if (setjmp(e.trap.jump)) return false;
+  jpeg_create_compress(&e.cinfo);
+  e.created = true;
+  jpeg_mem_dest(&e.cinfo, &e.buffer, &e.size);
+  e.cinfo.image_width = static_cast<JDIMENSION>(picture.Width());
+  e.cinfo.image_height = static_cast<JDIMENSION>(picture.Height());
+  e.cinfo.input_components = 3;
+  e.cinfo.in_color_space = JCS_EXT_BGR;  // fed straight from our rows
+  jpeg_set_defaults(&e.cinfo);
+  jpeg_set_quality(&e.cinfo, quality, TRUE);
+  jpeg_start_compress(&e.cinfo, TRUE);
+  const std::uint8_t* bits = picture.Bits();
+  const std::ptrdiff_t stride = picture.Stride();
+  constexpr int kBatch = 16;
+  JSAMPROW rows[kBatch];
+  while (e.cinfo.next_scanline < e.cinfo.image_height) {
+    const JDIMENSION first = e.cinfo.next_scanline;
+    JDIMENSION count = e.cinfo.image_height - first;
+    if (count > kBatch) count = kBatch;
+    for (JDIMENSION i = 0; i < count; ++i)
+      rows[i] = const_cast<JSAMPROW>(bits + static_cast<std::ptrdiff_t>(first + i) * stride);
+    jpeg_write_scanlines(&e.cinfo, rows, count);
+  }
+  jpeg_finish_compress(&e.cinfo);
+  return true;
+}
+
+}  // namespace
+
+JpegHeader ReadJpegHeader(std::span<const std::uint8_t> data) {
+  Decoder d;
+  StartDecoder(d, data, JpegDecodeOptions{}.max_libjpeg_memory);
+  JpegHeader header;
+  header.width = static_cast<int>(d.cinfo.image_width);
+  header.height = static_cast<int>(d.cinfo.image_height);
+  header.components = d.cinfo.num_components;
+  header.grayscale = d.cinfo.out_color_space == JCS_GRAYSCALE;
+  header.progressive = d.cinfo.progressive_mode != 0;
+  return header;
+}
+
+Bitmap DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptions& options) {
+  Decoder d;
+  StartDecoder(d, data, options.max_libjpeg_memory);
+  const bool quantize = options.quantize || d.cinfo.out_color_space == JCS_GRAYSCALE;
+  if (!SetOutputPhase(d, quantize)) d.Fail();
+
+  const long long width = d.cinfo.output_width;
+  const long long height = d.cinfo.output_height;
+  Bitmap::CheckSize(width, height);  // before libjpeg or we allocate any picture memory
+  if (options.max_pixels > 0 && width * height > options.max_pixels)
+    throw Error("画像が大きすぎます（" + std::to_string(width) + " × " + std::to_string(height) + "）");
+
+  Bitmap picture(static_cast<int>(width), static_cast<int>(height), Bitmap::Uninitialized{});
+  std::uint8_t* bits = picture.MutableBits();
+  const std::ptrdiff_t stride = picture.Stride();
+  bool ok;
+  if (quantize) {
+    std::vector<JSAMPLE> indices(static_cast<std::size_t>(width));
+    ok = DecodeQuantizedPhase(d, indices.data(), bits, stride);
+  } else {
+    std::vector<JSAMPROW> rows(static_cast<std::size_t>(height));
+    for (long long y = 0; y < height; ++y) rows[y] = bits + y * stride;
+    ok = DecodeRowsPhase(d, rows.data());
+  }
+  if (!ok) d.Fail();
+  // A decoder that stopped early (impossible with an in-memory source) must not leave
+  // undefined bytes behind.
+  for (long long y = d.cinfo.output_scanline; y < height; ++y)
+    std::memset(bits + y * stride, 0, static_cast<std::size_t>(3 * width));
+  return picture;
+}
+
+std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality) {
+  if (picture.Empty())
+    throw Error("画像が空（" + std::to_string(picture.Width()) + " × " + std::to_string(picture.Height()) +
+                "）なので JPEG ファイルにできません");
+  Encoder e;
+  if (!EncodePhase(e, picture, quality)) {
+    const int code = e.trap.manager.msg_code;
+    if (e.created) jpeg_destroy_compress(&e.cinfo);
+    e.created = false;
+    throw Error(JpegErrorMessage(code));
+  }
+  return std::vector<std::uint8_t>(e.buffer, e.buffer + e.size);
+}
+
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw Error("ファイル " + path + " は開けません");
+  in.seekg(0, std::ios::end);
+  const std::streamoff end = in.tellg();
+  if (end < 0) throw Error("ストリームからの読み込みエラー");
+  if (static_cast<std::uintmax_t>(end) > kMaxFileBytes)
+    throw Error("ファイル " + path + " は大きすぎます（" + std::to_string(kMaxFileBytes / (1024 * 1024)) +
+                " MB まで）");
+  in.seekg(0, std::ios::beg);
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes.resize(static_cast<std::size_t>(end));
+  } catch (const std::bad_alloc&) {
+    throw Error(messages::kOutOfMemory);
+  }
+  if (!bytes.empty() && !in.read(reinterpret_cast<char*>(bytes.data()), end))
+    throw Error("ストリームからの読み込みエラー");
+  return bytes;
+}
+
+// ---------------------------------------------------------------- the picture object
+
+void JpegImage::LoadFromFile(const std::string& path) { LoadFromBytes(ReadWholeFile(path)); }
+
+void JpegImage::LoadFromBytes(std::vector<std::uint8_t> bytes) {
+  const JpegHeader header = ReadJpegHeader(bytes);  // errors leave the object as it was
+  bytes_ = std::move(bytes);
+  header_ = header;
+  picture_.reset();
+}
+
+int JpegImage::Width() const noexcept { return picture_ ? picture_->Width() : header_.width; }
+int JpegImage::Height() const noexcept { return picture_ ? picture_->Height() : header_.height; }
+
+const Bitmap& JpegImage::Picture(int screen_bits_per_pixel) {
+  if (bytes_.empty()) {
+    if (!picture_) picture_.emplace();
+    return *picture_;
+  }
+  const bool quantize = screen_bits_per_pixel <= 8 || header_.grayscale;
+  if (!picture_ || picture_quantized_ != quantize) {
+    JpegDecodeOptions options;
+    options.quantize = quantize;
+    picture_ = DecodeJpeg(bytes_, options);
+    picture_quantized_ = quantize;
+  }
+  return *picture_;
+}
+
+void JpegImage::SetCompressionQuality(int quality) {
+  if (quality < 1 || quality > 100)
+    throw Error("JPEG の品質は 1 から 100 までです（" + std::to_string(quality) + "）");
+  quality_ = quality;
+}
+
+void JpegImage::Assign(const Bitmap& picture) {
+  picture_ = picture;
+  picture_quantized_ = false;
+  bytes_.clear();
+  header_ = JpegHeader{};
+}
+
+std::vector<std::uint8_t> JpegImage::Encode() const {
+  if (!bytes_.empty()) return bytes_;
+  return EncodeJpeg(picture_ ? *picture_ : Bitmap{}, quality_);
+}
+
+void JpegImage::SaveToFile(const std::string& path) const { WriteFileReplacing(path, Encode()); }
+
+}  // namespace zumo

@@ -1,0 +1,90 @@
+#include "platform/PhotoFile.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "platform/BmpFile.h"
+#include "platform/JpegImage.h"
+#include "platform/SafeFile.h"
+
+namespace zumo {
+namespace {
+
+// The extension: from the last full stop to the end, provided no folder separator (or a
+// drive colon) follows that full stop; empty otherwise. Lower-cased (ASCII).
+std::string LowerExtension(const std::string& path) {
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string::npos) return {};
+  if (path.find_first_of("/\\:", dot + 1) != std::string::npos) return {};
+  std::string extension = path.substr(dot);
+  for (char& c : extension)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return extension;
+}
+
+PhotoKind KindByContent(std::span<const std::uint8_t> bytes) {
+  if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return PhotoKind::Bmp;
+  if (bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF) return PhotoKind::Jpeg;
+  return PhotoKind::Unknown;
+}
+
+Bitmap DecodeJpegForScreen(std::span<const std::uint8_t> bytes, int screen_bits_per_pixel) {
+  JpegDecodeOptions options;
+  options.quantize = screen_bits_per_pixel <= 8;
+  return DecodeJpeg(bytes, options);
+}
+
+void RefuseEmpty(const Bitmap& picture) {
+  if (picture.Empty())
+    throw Error("保存する画像がありません（" + std::to_string(picture.Width()) + " × " +
+                std::to_string(picture.Height()) + "）。先に写真を読み込んでください");
+}
+
+}  // namespace
+
+PhotoKind PhotoKindByName(const std::string& path) {
+  const std::string extension = LowerExtension(path);
+  if (extension == ".bmp") return PhotoKind::Bmp;
+  if (extension == ".jpg" || extension == ".jpeg") return PhotoKind::Jpeg;
+  return PhotoKind::Unknown;
+}
+
+Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel) {
+  switch (PhotoKindByName(path)) {
+    case PhotoKind::Bmp:
+      return ReadBmpFile(path);
+    case PhotoKind::Jpeg:
+      return DecodeJpegForScreen(ReadWholeFile(path), screen_bits_per_pixel);
+    case PhotoKind::Unknown:
+      break;
+  }
+  const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+  switch (KindByContent(bytes)) {
+    case PhotoKind::Bmp:
+      return DecodeBmp(bytes);
+    case PhotoKind::Jpeg:
+      return DecodeJpegForScreen(bytes, screen_bits_per_pixel);
+    case PhotoKind::Unknown:
+      break;
+  }
+  throw Error("ファイル " + path + " は JPEG でも BMP でもありません");
+}
+
+void WritePhotoFile(const Bitmap& picture, const std::string& path, SaveFormat format, int jpeg_quality) {
+  RefuseEmpty(picture);
+  switch (format) {
+    case SaveFormat::Bmp:
+      WriteBmpFile(picture, path);
+      return;
+    case SaveFormat::Jpeg: {
+      JpegImage jpeg;
+      jpeg.SetCompressionQuality(jpeg_quality);
+      jpeg.Assign(picture);
+      jpeg.SaveToFile(path);
+      return;
+    }
+  }
+}
+
+}  // namespace zumo
