@@ -1,11 +1,186 @@
+// Area-averaging resampler.
+//
+// Every target pixel is the area-weighted average of the source pixels under its footprint.
+// The arithmetic follows a fixed recipe step by step: footprints and covers are formed in
+// extended precision (long double, x87 80-bit) and held as doubles, every accumulation step
+// is rounded to extended precision and then to a double, and the average is rounded half to
+// even. Any change to the order of these operations changes pixels, so the fast path below
+// keeps each accumulation exactly as the recipe orders it and only hoists what does not
+// depend on the pixel: the covers depend on (target column, source column) and on
+// (target row, source row) alone, so they are computed once per call.
 #include "Lib/common/BitmapUtils.h"
 
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "Lib/common/ResampleDetail.h"
 #include "platform/Error.h"
 
 namespace zumo {
+namespace {
 
-std::unique_ptr<Bitmap> ResampleBitmap(const Bitmap&, int, int) {
-  throw Error("not built yet");
+constexpr const char* kEmptySourceMessage = "Assertion failure (BitmapUtils, 942 行)";
+constexpr const char* kDivisionByZeroMessage = "0 による浮動小数点数除算";
+
+// Taken off the right and bottom edge of every footprint, so that a footprint ending exactly
+// on a pixel boundary does not reach into the next pixel.
+constexpr long double kEdgeEpsilon = 1e-6L;
+
+// Below this many target pixels a second thread costs more than it saves.
+constexpr long long kMinPixelsForThreads = 1 << 16;
+
+// The source pixels one target column (or row) covers: Floor(s0) .. Floor(s1), and where
+// their covers start in the shared cover list.
+struct Span {
+  int first;   // first source column (row)
+  int count;   // number of source columns (rows) covered
+  int offset;  // index of the first cover in Plan::covers_x (covers_y)
+};
+
+struct Plan {
+  std::vector<Span> columns;
+  std::vector<Span> rows;
+  std::vector<double> covers_x;
+  std::vector<double> covers_y;
+  float area = 0.0f;  // A, the divisor of every sum
+};
+
+// How much of source pixel i (the interval [i, i + 1)) the footprint [s0, s1] covers.
+double Cover(int i, double s0, double s1) {
+  const bool starts_before = i > s0;    // the pixel starts after the footprint does
+  const bool ends_inside = i + 1 < s1;  // the pixel ends before the footprint does
+  if (starts_before && ends_inside) return 1.0;
+  if (!starts_before && ends_inside) return static_cast<double>(1.0L - (static_cast<long double>(s0) - i));
+  if (starts_before && !ends_inside) return static_cast<double>(static_cast<long double>(s1) - i);
+  return static_cast<double>(static_cast<long double>(s1) - s0);
+}
+
+// The spans and covers of every target column (or row) along one axis of source length
+// `length` and scale factor `scale` (source pixels per target pixel).
+void BuildAxis(int targets, int length, double scale, std::vector<Span>& spans, std::vector<double>& covers) {
+  spans.resize(static_cast<std::size_t>(targets));
+  covers.clear();
+  covers.reserve(static_cast<std::size_t>(length) + 2 * static_cast<std::size_t>(targets));
+  for (int t = 0; t < targets; ++t) {
+    const double s0 = static_cast<double>(static_cast<long double>(t) * scale);
+    const double s1 = static_cast<double>(static_cast<long double>(t + 1) * scale - kEdgeEpsilon);
+    int first = static_cast<int>(std::floor(s0));
+    int last = static_cast<int>(std::floor(s1));
+    // The edge epsilon keeps the last footprint inside the source; the clamps only guard
+    // the reads should rounding ever say otherwise.
+    if (first < 0) first = 0;
+    if (last > length - 1) last = length - 1;
+    Span& span = spans[static_cast<std::size_t>(t)];
+    span.first = first;
+    span.count = last >= first ? last - first + 1 : 0;
+    span.offset = static_cast<int>(covers.size());
+    for (int i = first; i <= last; ++i) covers.push_back(Cover(i, s0, s1));
+  }
+}
+
+std::uint8_t Average(double sum, float area) {
+  const long double rounded = __builtin_rintl(static_cast<long double>(sum) / area);
+  if (!(rounded > 0.0L)) return 0;
+  if (rounded >= 255.0L) return 255;
+  return static_cast<std::uint8_t>(static_cast<int>(rounded));
+}
+
+// Target rows [row_begin, row_end) of the result.
+void ResampleRows(const Plan& plan, const std::uint8_t* source, std::ptrdiff_t source_stride,
+                  std::uint8_t* target, std::ptrdiff_t target_stride, int row_begin, int row_end) {
+  const Span* const columns = plan.columns.data();
+  const int target_width = static_cast<int>(plan.columns.size());
+  const double* const covers_x = plan.covers_x.data();
+  const double* const covers_y = plan.covers_y.data();
+  const float area = plan.area;
+
+  for (int ty = row_begin; ty < row_end; ++ty) {
+    const Span row_span = plan.rows[static_cast<std::size_t>(ty)];
+    const std::uint8_t* const first_row = source + row_span.first * source_stride;
+    std::uint8_t* out = target + ty * target_stride;
+    for (int tx = 0; tx < target_width; ++tx, out += 3) {
+      const Span column_span = columns[tx];
+      const double* const wxs = covers_x + column_span.offset;
+      double blue = 0.0;
+      double green = 0.0;
+      double red = 0.0;
+      const std::uint8_t* row = first_row + 3 * std::ptrdiff_t{column_span.first};
+      for (int j = 0; j < row_span.count; ++j, row += source_stride) {
+        const double wy = covers_y[row_span.offset + j];
+        const std::uint8_t* pixel = row;
+        for (int i = 0; i < column_span.count; ++i, pixel += 3) {
+          // wx * wy * channel, each product and the sum in extended precision, the sum
+          // then held as a double.
+          const long double weight = static_cast<long double>(wxs[i]) * wy;
+          blue = static_cast<double>(blue + weight * pixel[0]);
+          green = static_cast<double>(green + weight * pixel[1]);
+          red = static_cast<double>(red + weight * pixel[2]);
+        }
+      }
+      out[0] = Average(blue, area);
+      out[1] = Average(green, area);
+      out[2] = Average(red, area);
+    }
+  }
+}
+
+}  // namespace
+
+namespace detail {
+
+std::unique_ptr<Bitmap> ResampleBitmapThreads(const Bitmap& source, int new_width, int new_height,
+                                              int threads) {
+  const int width = source.Width();
+  const int height = source.Height();
+  if (width <= 0 || height <= 0) throw Error(kEmptySourceMessage);
+  if (new_width == 0 || new_height == 0) throw Error(kDivisionByZeroMessage);
+  if (new_width < 0 || new_height < 0) {
+    throw Error("縮小・拡大後の大きさ（" + std::to_string(new_width) + " × " + std::to_string(new_height) +
+                "）が不正です。幅と高さは 1 ピクセル以上でなければなりません");
+  }
+  Bitmap::CheckSize(new_width, new_height);
+
+  Plan plan;
+  // W x H fits in 32 bits within the picture limits (10922 x 32767).
+  const std::int32_t source_area = width * height;
+  plan.area = static_cast<float>(static_cast<long double>(source_area) / new_width / new_height);
+  const double scale_x = static_cast<double>(static_cast<long double>(width) / new_width);
+  const double scale_y = static_cast<double>(static_cast<long double>(height) / new_height);
+  BuildAxis(new_width, width, scale_x, plan.columns, plan.covers_x);
+  BuildAxis(new_height, height, scale_y, plan.rows, plan.covers_y);
+
+  auto result = std::make_unique<Bitmap>(new_width, new_height, Bitmap::Uninitialized{});
+  const std::uint8_t* const source_bits = source.Bits();
+  const std::ptrdiff_t source_stride = source.Stride();
+  std::uint8_t* const target_bits = result->MutableBits();
+  const std::ptrdiff_t target_stride = result->Stride();
+
+  int split = new_height;  // rows [0, split) on this thread, [split, new_height) on the helper
+  if (threads >= 2 && new_height >= 2) split = new_height / 2;
+  std::thread helper;
+  if (split < new_height) {
+    try {
+      helper = std::thread(ResampleRows, std::cref(plan), source_bits, source_stride, target_bits, target_stride,
+                           split, new_height);
+    } catch (const std::system_error&) {
+      split = new_height;  // no thread to be had: do all rows here
+    }
+  }
+  ResampleRows(plan, source_bits, source_stride, target_bits, target_stride, 0, split);
+  if (helper.joinable()) helper.join();
+  return result;
+}
+
+}  // namespace detail
+
+std::unique_ptr<Bitmap> ResampleBitmap(const Bitmap& Source, int NewWidth, int NewHeight) {
+  const long long target_pixels = static_cast<long long>(NewWidth) * NewHeight;
+  const bool worth_threads = target_pixels >= kMinPixelsForThreads && std::thread::hardware_concurrency() >= 2;
+  return detail::ResampleBitmapThreads(Source, NewWidth, NewHeight, worth_threads ? 2 : 1);
 }
 
 }  // namespace zumo
