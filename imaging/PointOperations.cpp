@@ -1,0 +1,121 @@
+// The point operations of TABitmap whose new byte depends only on the old byte or the old
+// pixel: ShiftRGB, Brightness, Contrast, Gamma, Grayscale, Desaturate.
+//
+// Per-byte rules are either saturating adds (vectorised) or 256-entry tables computed once
+// per call with the exact extended-precision formula, then applied by lookup.
+#include <cmath>
+#include <cstdint>
+
+#include "imaging/ABitmap.h"
+#include "imaging/GrayLevel.h"
+#include "imaging/RowBands.h"
+#include "imaging/RowKernels.h"
+
+namespace zumo {
+namespace {
+
+// Clip of a rounded extended-precision value. Within the arguments the system passes the
+// value always fits an int; far outside them it is clamped before the conversion so that
+// no value can overflow.
+int ClipRounded(long double rounded) noexcept {
+  if (rounded < 0.0L) return 0;
+  if (rounded > 255.0L) return 255;
+  return static_cast<int>(rounded);
+}
+
+void ApplyOffsets(Bitmap& target, const detail::ChannelOffsets& offsets) {
+  if (target.Empty() || offsets.IsZero()) return;
+  const std::size_t n = 3 * static_cast<std::size_t>(target.Width());
+  detail::ForEachRow(target, [&](std::uint8_t* row) { offsets.Apply(row, n); });
+}
+
+void ApplyTable(Bitmap& target, const std::uint8_t (&table)[256]) {
+  if (target.Empty()) return;
+  const std::size_t n = 3 * static_cast<std::size_t>(target.Width());
+  detail::ForEachRow(target, [&](std::uint8_t* row) { detail::MapBytes(row, n, table); });
+}
+
+bool IsIdentity(const std::uint8_t (&table)[256]) noexcept {
+  for (int i = 0; i < 256; ++i)
+    if (table[i] != i) return false;
+  return true;
+}
+
+}  // namespace
+
+void TABitmap::ShiftRGB(int R, int G, int B, Bitmap& Target) {
+  Target.SetPixelFormat24();
+  SetPixelFormat24();
+  // Arguments come red first; memory order is blue, green, red.
+  ApplyOffsets(Target, detail::ChannelOffsets(B, G, R));
+}
+
+void TABitmap::Brightness(Bitmap& Target, std::int16_t D) {
+  Target.SetPixelFormat24();
+  SetPixelFormat24();
+  ApplyOffsets(Target, detail::ChannelOffsets(D, D, D));
+}
+
+void TABitmap::Contrast(int P, Bitmap& Target) {
+  Target.SetPixelFormat24();
+  const double f = static_cast<double>(static_cast<long double>(P) / 100.0L);
+  std::uint8_t table[256];
+  for (int v = 0; v < 256; ++v) {
+    const long double x = static_cast<long double>(v);
+    table[v] = static_cast<std::uint8_t>(ClipRounded(std::rint(x + (x - 127.5L) * static_cast<long double>(f))));
+  }
+  if (IsIdentity(table)) return;
+  ApplyTable(Target, table);
+}
+
+void TABitmap::Gamma(Bitmap& Target, double G) {
+  if (std::isnan(G) || G < 0.75 || G > 3.0) return;
+  Target.SetPixelFormat24();
+  const double q = static_cast<double>(static_cast<long double>(G) / 2.2L);
+  const int n = static_cast<int>(std::rint(static_cast<long double>(q)));
+  std::uint8_t table[256];
+  for (int i = 0; i < 256; ++i) {
+    const long double x = static_cast<long double>(i) / 255.0L;
+    table[i] = static_cast<std::uint8_t>(ClipRounded(std::rint(255.0L * Power(n, x))));
+  }
+  // An identity curve (n = 0) leaves the pixels as they are; the listeners hear of it anyway.
+  if (!IsIdentity(table)) ApplyTable(Target, table);
+  Target.Changed();
+}
+
+void TABitmap::Grayscale(Bitmap& Target) {
+  Target.SetPixelFormat24();
+  SetPixelFormat24();
+  if (Target.Empty()) return;
+  const int width = Target.Width();
+  detail::ForEachRow(Target, [width](std::uint8_t* row) {
+    for (int x = 0; x < width; ++x, row += 3) {
+      const auto y = static_cast<std::uint8_t>(detail::GrayLevel(row[0], row[1], row[2]));
+      row[0] = y;
+      row[1] = y;
+      row[2] = y;
+    }
+  });
+}
+
+void TABitmap::Desaturate(Bitmap& Target, std::uint8_t A) {
+  Target.SetPixelFormat24();
+  if (Target.Empty()) return;
+  // Both halves of ((ch * (255 - A)) shr 8) + ((m * A) shr 8) tabulated: one by the channel
+  // value, one by the channel sum (0..765), of which m = sum div 3.
+  std::uint8_t own[256];
+  std::uint8_t mean[766];
+  for (int ch = 0; ch < 256; ++ch) own[ch] = static_cast<std::uint8_t>((ch * (255 - A)) >> 8);
+  for (int sum = 0; sum < 766; ++sum) mean[sum] = static_cast<std::uint8_t>(((sum / 3) * A) >> 8);
+  const int width = Target.Width();
+  detail::ForEachRow(Target, [&, width](std::uint8_t* row) {
+    for (int x = 0; x < width; ++x, row += 3) {
+      const int m = mean[row[0] + row[1] + row[2]];
+      row[0] = static_cast<std::uint8_t>(own[row[0]] + m);
+      row[1] = static_cast<std::uint8_t>(own[row[1]] + m);
+      row[2] = static_cast<std::uint8_t>(own[row[2]] + m);
+    }
+  });
+}
+
+}  // namespace zumo

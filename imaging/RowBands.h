@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "platform/Bitmap.h"
+
+namespace zumo::detail {
+
+// Runs band(first, last) over rows [0, height), split into two bands run on two threads
+// when the picture is large enough for that to pay (bytes = the picture's size in bytes).
+// The bands are disjoint, so the result is that of one pass from the top.
+void RunRowBands(int height, std::size_t bytes, const std::function<void(int, int)>& band);
+
+// Allows (the default) or forbids the second thread; used to measure both ways.
+void AllowSecondThread(bool allowed) noexcept;
+
+// Calls fn(row) for every row of target, after one detach of its pixels. fn must not throw
+// and must touch only its own row.
+template <class RowFn>
+void ForEachRow(Bitmap& target, const RowFn& fn) {
+  std::uint8_t* const bits = target.MutableBits();
+  if (bits == nullptr) return;
+  const std::ptrdiff_t stride = target.Stride();
+  RunRowBands(target.Height(), static_cast<std::size_t>(stride) * target.Height(), [&](int first, int last) {
+    for (int y = first; y < last; ++y) fn(bits + y * stride);
+  });
+}
+
+}  // namespace zumo::detail
