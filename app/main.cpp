@@ -1,11 +1,48 @@
 #include <QApplication>
-#include <QWidget>
+#include <QByteArray>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "AppSetup.h"
+#include "Unit1.h"
+
+namespace {
+
+constexpr const char* kNoDisplay =
+    "zumo-mixer: 画面に接続できません。デスクトップ(X11 または Wayland)の中で起動してください。\n"
+    "zumo-mixer: cannot reach a display; start it from a desktop session (DISPLAY or WAYLAND_DISPLAY).\n";
+
+bool DisplayAvailable() {
+  // An explicitly chosen platform (offscreen, vnc...) is the user's business.
+  if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return true;
+  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+// Qt ends the process with abort() when no platform plugin can start (for instance when
+// DISPLAY names a server that is gone); say so plainly and leave with an error status.
+void ReportFatal(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  const QByteArray text = message.toLocal8Bit();
+  std::fprintf(stderr, "%s\n", text.constData());
+  if (type == QtFatalMsg) {
+    if (message.contains(QLatin1String("platform plugin")) || message.contains(QLatin1String("display")))
+      std::fputs(kNoDisplay, stderr);
+    std::_Exit(1);
+  }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  if (!DisplayAvailable()) {
+    std::fputs(kNoDisplay, stderr);
+    return 1;
+  }
+  qInstallMessageHandler(ReportFatal);
   QApplication app(argc, argv);
-  QWidget window;
-  window.setWindowTitle(QString::fromUtf8("だれでもかれでもZumoミキサー風で行こう！"));
-  window.setFixedSize(1002, 696);
-  window.show();
+  qInstallMessageHandler(nullptr);
+  zumo::app::ConfigureApplication(app);
+  TForm1 Form1;
+  Form1.show();
   return app.exec();
 }

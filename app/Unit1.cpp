@@ -1,0 +1,341 @@
+#include "Unit1.h"
+
+#include <QButtonGroup>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QShowEvent>
+
+#include <fstream>
+#include <new>
+#include <utility>
+
+#include "BusyCursor.h"
+#include "ErrorReport.h"
+#include "platform/PhotoFile.h"
+#include "ui_Unit1.h"
+
+std::unique_ptr<zumo::JpegImage> WorkJpeg;
+std::unique_ptr<zumo::TABitmap> WorkBitmap;
+std::int32_t ActiveGroup = 0;
+
+// The label and button pictures are compiled into the window's library; a static library
+// has to register its resources by hand. Q_INIT_RESOURCE must not sit in a namespace.
+static void InitPictureResources() {
+#ifdef ZUMO_HAS_PICTURES
+  Q_INIT_RESOURCE(pictures);
+#endif
+}
+
+namespace {
+
+using zumo::app::BusyCursor;
+
+// Turns a dialog's path into the bytes the file system takes.
+std::string FileSystemPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// True when the file starts with a JPEG signature (read by content, whatever its name).
+bool StartsLikeJpeg(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  unsigned char head[2] = {};
+  return file.read(reinterpret_cast<char*>(head), 2) && head[0] == 0xFF && head[1] == 0xD8;
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm1>()) {
+  // Building the window raises no slider event: the handlers are bound after setupUi.
+  ui->setupUi(this);
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                 Qt::MSWindowsFixedSizeDialogHint);
+  setFixedSize(1002, 696);
+  QFont font(QStringLiteral("IPAPGothic"));
+  font.setPixelSize(12);
+  setFont(font);
+
+  // Each radio group gets its own exclusive group, whatever the widget tree.
+  auto group = [this](std::initializer_list<QAbstractButton*> buttons) {
+    auto* button_group = new QButtonGroup(this);
+    for (QAbstractButton* button : buttons) button_group->addButton(button);
+  };
+  group({ui->RadioButton8, ui->RadioButton9, ui->RadioButton10, ui->RadioButton11});
+  group({ui->RadioButton5, ui->RadioButton6, ui->RadioButton7, ui->RadioButton1});
+  group({ui->RadioButton2, ui->RadioButton3, ui->RadioButton4, ui->RadioButton12});
+
+  for (zumo::TImage* store : {ui->Image1, ui->Image2, ui->Image3, ui->Image4, ui->Image5, ui->Image6,
+                              ui->Image7, ui->Image8, ui->Image9, ui->Image10, ui->Image11})
+    store->SetAutoSize(true);
+  LoadStoredPictures();
+
+  // Qt's own dialogs (not the desktop's), one of each for the window's life so that each
+  // remembers the name chosen last.
+  open_dialog_ = new QFileDialog(this);
+  open_dialog_->setObjectName(QStringLiteral("OpenDialog1"));
+  open_dialog_->setOption(QFileDialog::DontUseNativeDialog);
+  open_dialog_->setAcceptMode(QFileDialog::AcceptOpen);
+  open_dialog_->setFileMode(QFileDialog::AnyFile);  // a typed name is taken as it stands
+  open_dialog_->setNameFilter(QString::fromUtf8("画像ファイル (*.jpg *.bmp)"));
+
+  save_dialog_ = new QFileDialog(this);
+  save_dialog_->setObjectName(QStringLiteral("SaveDialog1"));
+  save_dialog_->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+  save_dialog_->setAcceptMode(QFileDialog::AcceptSave);
+  save_dialog_->setNameFilter(QString::fromUtf8("ビットマップファイル (*.bmp)"));
+
+  BindEvents();
+  FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::FormCreate() {
+  WorkJpeg = std::make_unique<zumo::JpegImage>();
+  WorkBitmap = std::make_unique<zumo::TABitmap>();
+  ActiveGroup = 0;  // a new window starts with no slider group active
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) screen_bits_per_pixel_ = screen->depth();
+}
+
+void TForm1::LoadStoredPictures() {
+  InitPictureResources();
+  struct Stored {
+    zumo::TImage* store;
+    const char* resource;
+  };
+  const Stored labels[] = {
+      {ui->Image1, ":/pictures/Image1.jpg"},   {ui->Image2, ":/pictures/Image2.jpg"},
+      {ui->Image3, ":/pictures/Image3.jpg"},   {ui->Image4, ":/pictures/Image4.jpg"},
+      {ui->Image5, ":/pictures/Image5.jpg"},   {ui->Image6, ":/pictures/Image6.jpg"},
+      {ui->Image7, ":/pictures/Image7.jpg"},   {ui->Image8, ":/pictures/Image8.jpg"},
+      {ui->Image9, ":/pictures/Image9.jpg"},   {ui->Image10, ":/pictures/Image10.jpg"},
+      {ui->Image11, ":/pictures/Image11.jpg"},
+  };
+  for (const Stored& label : labels) {
+    if (QFile::exists(QString::fromLatin1(label.resource))) label.store->LoadJpeg(QString::fromLatin1(label.resource));
+  }
+  struct Buttons {
+    zumo::TRGButton* button;
+    const char* prefix;
+  };
+  const Buttons buttons[] = {
+      {ui->RGButton1, ":/pictures/ButtonQuit"}, {ui->RGButton2, ":/pictures/ButtonLoad"},
+      {ui->RGButton3, ":/pictures/ButtonSave"}, {ui->RGButton4, ":/pictures/ButtonRun"},
+      {ui->RGButton5, ":/pictures/ButtonRun"},
+  };
+  for (const Buttons& entry : buttons) {
+    if (QFile::exists(QString::fromLatin1(entry.prefix) + QStringLiteral("OFF.jpg")))
+      entry.button->LoadPushButtonPictures(QString::fromLatin1(entry.prefix));
+  }
+}
+
+void TForm1::BindEvents() {
+  auto bind_click = [this](zumo::TImage* button, void (TForm1::*handler)()) {
+    connect(button, &zumo::TImage::clicked, this, [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+  };
+  bind_click(ui->RGButton1, &TForm1::RGButton1Click);
+  bind_click(ui->RGButton2, &TForm1::RGButton2Click);
+  bind_click(ui->RGButton3, &TForm1::RGButton3Click);
+  bind_click(ui->RGButton4, &TForm1::RGButton4Click);
+  bind_click(ui->RGButton5, &TForm1::RGButton5Click);
+
+  // A size preset reacts only when the selection moves to it.
+  auto bind_preset = [this](QRadioButton* button, void (TForm1::*handler)()) {
+    connect(button, &QRadioButton::toggled, this, [this, handler](bool checked) {
+      if (checked) RunHandler([this, handler] { (this->*handler)(); });
+    });
+  };
+  bind_preset(ui->RadioButton8, &TForm1::RadioButton8Click);
+  bind_preset(ui->RadioButton9, &TForm1::RadioButton9Click);
+  bind_preset(ui->RadioButton10, &TForm1::RadioButton10Click);
+  bind_preset(ui->RadioButton11, &TForm1::RadioButton11Click);
+
+  auto bind_change = [this](QSlider* slider, void (TForm1::*handler)()) {
+    connect(slider, &QSlider::valueChanged, this, [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+  };
+  bind_change(ui->TrackBar1, &TForm1::TrackBar1Change);
+  bind_change(ui->TrackBar2, &TForm1::TrackBar2Change);
+  bind_change(ui->TrackBar3, &TForm1::TrackBar3Change);
+  bind_change(ui->TrackBar4, &TForm1::TrackBar4Change);
+  bind_change(ui->TrackBar5, &TForm1::TrackBar5Change);
+  bind_change(ui->TrackBar6, &TForm1::TrackBar6Change);
+  bind_change(ui->TrackBar7, &TForm1::TrackBar7Change);
+}
+
+template <class Handler>
+void TForm1::RunHandler(Handler&& handler) {
+  if (handler_depth_ > 0) {
+    // Re-entered from Set_Int: let Set_Int raise the error in the outer handler.
+    try {
+      handler();
+    } catch (...) {
+      if (!nested_error_) nested_error_ = std::current_exception();
+    }
+    return;
+  }
+  QString message;
+  ++handler_depth_;
+  try {
+    handler();
+  } catch (const std::bad_alloc&) {
+    message = QString::fromUtf8(zumo::messages::kOutOfMemory);
+  } catch (const std::exception& error) {
+    message = QString::fromUtf8(error.what());
+  }
+  --handler_depth_;
+  nested_error_ = nullptr;
+  if (!message.isNull()) zumo::app::ShowErrorReport(this, message);
+}
+
+void TForm1::Set_Int() {
+  for (QSlider* slider : {ui->TrackBar1, ui->TrackBar2, ui->TrackBar3, ui->TrackBar4, ui->TrackBar5,
+                          ui->TrackBar6, ui->TrackBar7}) {
+    slider->setValue(0);
+    if (nested_error_) std::rethrow_exception(std::exchange(nested_error_, nullptr));
+  }
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (centred_) return;
+  centred_ = true;
+  if (const QScreen* screen = this->screen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
+}
+
+// --- quit ---
+
+void TForm1::RGButton1Click() {
+  WorkJpeg.reset();
+  WorkBitmap.reset();
+  close();
+}
+
+// --- load and size presets ---
+
+zumo::SizePreset TForm1::SelectedSizePreset() const {
+  if (ui->RadioButton9->isChecked()) return zumo::SizePreset::Long1600;
+  if (ui->RadioButton10->isChecked()) return zumo::SizePreset::Long1024;
+  if (ui->RadioButton11->isChecked()) return zumo::SizePreset::Long800;
+  return zumo::SizePreset::AsLoaded;
+}
+
+void TForm1::ShowSizedPhoto(const zumo::Bitmap& photo) {
+  const zumo::Bitmap sized = zumo::BringToPreset(photo, SelectedSizePreset());
+  ui->Image1->AssignBitmap(sized);
+  ui->Image2->AssignBitmap(sized);
+}
+
+void TForm1::RGButton2Click() {
+  ActiveGroup = 0;
+  Set_Int();
+  open_dialog_->selectFile(last_open_name_);
+  if (open_dialog_->exec() != QDialog::Accepted) return;
+  const QStringList chosen = open_dialog_->selectedFiles();
+  if (chosen.isEmpty()) return;
+  last_open_name_ = chosen.front();
+  LoadPhoto(last_open_name_);
+}
+
+void TForm1::LoadPhoto(const QString& path) {
+  BusyCursor busy;
+  const std::string file = FileSystemPath(path);
+  // Everything is read and sized in temporaries; the window's pictures change only once
+  // nothing can fail any more.
+  std::unique_ptr<zumo::JpegImage> jpeg;
+  zumo::Bitmap photo;
+  const zumo::PhotoKind kind = zumo::PhotoKindByName(file);
+  if (kind == zumo::PhotoKind::Jpeg || (kind == zumo::PhotoKind::Unknown && StartsLikeJpeg(file))) {
+    jpeg = std::make_unique<zumo::JpegImage>();
+    jpeg->LoadFromFile(file);
+    photo = jpeg->Picture(screen_bits_per_pixel_);
+  } else {
+    photo = zumo::ReadPhotoFile(file, screen_bits_per_pixel_);  // BMP by name or by content
+  }
+  const zumo::Bitmap sized = zumo::BringToPreset(photo, SelectedSizePreset());
+
+  if (jpeg) WorkJpeg = std::move(jpeg);
+  WorkBitmap->Assign(photo);
+  ui->Image3->AssignBitmap(photo);
+  ui->Image1->AssignBitmap(sized);
+  ui->Image2->AssignBitmap(sized);
+}
+
+void TForm1::RadioButton8Click() {
+  ActiveGroup = 0;
+  ui->Image1->AssignBitmap(ui->Image3->Bitmap());
+  ui->Image2->AssignBitmap(ui->Image3->Bitmap());
+  Set_Int();
+}
+
+void TForm1::RadioButton9Click() {
+  ActiveGroup = 0;
+  Set_Int();
+  BusyCursor busy;
+  ShowSizedPhoto(ui->Image3->Bitmap());
+}
+
+void TForm1::RadioButton10Click() { RadioButton9Click(); }
+void TForm1::RadioButton11Click() { RadioButton9Click(); }
+
+// --- save ---
+
+void TForm1::RGButton3Click() {
+  struct Format {
+    const QRadioButton* button;
+    zumo::SaveFormat format;
+    int quality;
+  };
+  const Format formats[] = {{ui->RadioButton5, zumo::SaveFormat::Bmp, 0},
+                            {ui->RadioButton6, zumo::SaveFormat::Jpeg, 90},
+                            {ui->RadioButton7, zumo::SaveFormat::Jpeg, 85},
+                            {ui->RadioButton1, zumo::SaveFormat::Jpeg, 80}};
+  const Format* chosen = nullptr;
+  for (const Format& format : formats) {
+    if (format.button->isChecked()) {
+      chosen = &format;
+      break;
+    }
+  }
+  if (chosen == nullptr) return;
+
+  // The shown picture, taken before the dialog opens (a copy that shares its pixels).
+  const zumo::Bitmap picture = ui->Image1->Bitmap();
+  if (picture.Empty()) throw zumo::Error("保存する写真がありません。先に写真を読み込んでください");
+
+  if (chosen->format == zumo::SaveFormat::Bmp) {
+    save_dialog_->setDefaultSuffix(QStringLiteral("BMP"));
+    save_dialog_->setNameFilter(QString::fromUtf8("ビットマップファイル (*.bmp)"));
+  } else {
+    save_dialog_->setDefaultSuffix(QStringLiteral("JPG"));
+    save_dialog_->setNameFilter(QString::fromUtf8("JPEGファイル (*.jpg)"));
+  }
+  save_dialog_->selectFile(last_save_name_);
+  if (save_dialog_->exec() != QDialog::Accepted) return;
+  const QStringList names = save_dialog_->selectedFiles();
+  if (names.isEmpty()) return;
+  last_save_name_ = names.front();
+  BusyCursor busy;
+  zumo::WritePhotoFile(picture, FileSystemPath(last_save_name_), chosen->format, chosen->quality);
+}
+
+// --- retouching ---
+
+void TForm1::RGButton4Click() {
+  // The one-button filter is connected here.
+}
+
+void TForm1::RGButton5Click() {
+  // The preset techniques are connected here.
+}
+
+// The slider change handlers: the retouching handlers are connected here.
+void TForm1::TrackBar1Change() {}
+void TForm1::TrackBar2Change() {}
+void TForm1::TrackBar3Change() {}
+void TForm1::TrackBar4Change() {}
+void TForm1::TrackBar5Change() {}
+void TForm1::TrackBar6Change() {}
+void TForm1::TrackBar7Change() {}
