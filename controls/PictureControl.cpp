@@ -164,9 +164,9 @@ void TImage::mousePressEvent(QMouseEvent* event) {
 }
 
 void TImage::mouseDoubleClickEvent(QMouseEvent* event) {
-  // The second press of a double click is a press, but its release is no click.
+  // Qt reports the second press of a double click as a press first, then as this event:
+  // the press has been handled already, but its release must fire no click.
   if (event->button() == Qt::LeftButton) click_armed_ = false;
-  MouseDown(event->button(), PixelOf(event));
 }
 
 void TImage::mouseReleaseEvent(QMouseEvent* event) {
