@@ -1,0 +1,66 @@
+// Writing the standard uncompressed 24-bit BMP file.
+#include <cstring>
+#include <new>
+
+#include "platform/BmpFile.h"
+#include "platform/SafeFile.h"
+
+namespace zumo {
+namespace {
+
+constexpr std::size_t kFileHeaderSize = 14;
+constexpr std::size_t kInfoHeaderSize = 40;
+constexpr std::size_t kPixelOffset = kFileHeaderSize + kInfoHeaderSize;
+
+void Put16(std::uint8_t* p, std::uint32_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void Put32(std::uint8_t* p, std::uint32_t v) {
+  Put16(p, v);
+  Put16(p + 2, v >> 16);
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncodeBmp(const Bitmap& bitmap) {
+  const std::size_t stride = static_cast<std::size_t>(bitmap.Stride());
+  const std::size_t row_bytes = 3 * static_cast<std::size_t>(bitmap.Width());
+  const std::size_t image_size = stride * static_cast<std::size_t>(bitmap.Height());
+  std::vector<std::uint8_t> file;
+  try {
+    file.assign(kPixelOffset + image_size, 0);
+  } catch (const std::bad_alloc&) {
+    throw Error(messages::kOutOfMemory);
+  }
+  std::uint8_t* p = file.data();
+  p[0] = 'B';
+  p[1] = 'M';
+  Put32(p + 2, static_cast<std::uint32_t>(file.size()));
+  Put32(p + 10, kPixelOffset);
+  std::uint8_t* info = p + kFileHeaderSize;
+  Put32(info, kInfoHeaderSize);
+  Put32(info + 4, static_cast<std::uint32_t>(bitmap.Width()));
+  Put32(info + 8, static_cast<std::uint32_t>(bitmap.Height()));  // positive: rows bottom-up
+  Put16(info + 12, 1);                                          // planes
+  Put16(info + 14, 24);                                         // bits per pixel
+  Put32(info + 16, 0);                                          // no compression
+  Put32(info + 20, static_cast<std::uint32_t>(image_size));
+  // Resolution (24..31) and colour counts (32..39) stay 0: no resolution, no palette.
+
+  // Rows bottom-up; the padding bytes stay zero.
+  std::uint8_t* out = p + kPixelOffset;
+  if (row_bytes == 0) return file;
+  for (int y = bitmap.Height() - 1; y >= 0; --y, out += stride) {
+    std::memcpy(out, bitmap.Bits() + static_cast<std::size_t>(y) * stride, row_bytes);
+  }
+  return file;
+}
+
+void WriteBmpFile(const Bitmap& bitmap, const std::string& path) {
+  // An empty picture has no valid BMP form; writing nothing keeps any file at `path` intact.
+  if (bitmap.Empty()) throw Error("空の画像はビットマップファイルに保存できません");
+  WriteFileReplacing(path, EncodeBmp(bitmap));
+}
+
+}  // namespace zumo
