@@ -281,10 +281,9 @@ void DecodeRle(const Layout& layout, std::span<const std::uint8_t> data, Bitmap&
   const std::int64_t width = layout.width, height = layout.height;
   std::uint8_t* bits = bitmap.MutableBits();
   const std::ptrdiff_t stride = bitmap.Stride();
-  for (int y = 0; y < layout.height; ++y) {
-    std::uint8_t* row = bits + y * stride;
-    for (int x = 0; x < layout.width; ++x) std::memcpy(row + 3 * x, layout.palette[0].data(), 3);
-  }
+  // Fill with palette entry 0: one row pixel by pixel, the others copied from it.
+  for (int x = 0; x < layout.width; ++x) std::memcpy(bits + 3 * x, layout.palette[0].data(), 3);
+  for (int y = 1; y < layout.height; ++y) std::memcpy(bits + y * stride, bits, 3 * static_cast<std::size_t>(width));
 
   std::int64_t x = 0, y = 0;  // y counts stored rows
   auto put = [&](unsigned index) {

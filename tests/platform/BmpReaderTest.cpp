@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <fstream>
 
 #include "BmpTestFiles.h"
@@ -24,8 +25,17 @@ void WriteBytes(const std::string& path, const Bytes& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+// With ZUMO_BMP_CORPUS set to a folder, every file these tests make is also kept there as a
+// seed for the fuzzer.
+void KeepForFuzzing(const Bytes& bytes) {
+  static int counter = 0;
+  if (const char* folder = std::getenv("ZUMO_BMP_CORPUS"))
+    WriteBytes(std::string(folder) + "/seed-" + std::to_string(counter++) + ".bmp", bytes);
+}
+
 // Decodes from memory and from a file; both roads must give the same picture.
 Bitmap Decode(const Bytes& bytes) {
+  KeepForFuzzing(bytes);
   Bitmap from_memory = DecodeBmp(bytes);
   test::TempDir dir;
   WriteBytes(dir.File("in.bmp"), bytes);
@@ -35,6 +45,7 @@ Bitmap Decode(const Bytes& bytes) {
 }
 
 std::string DecodeError(const Bytes& bytes) {
+  KeepForFuzzing(bytes);
   try {
     DecodeBmp(bytes);
   } catch (const Error& e) {
