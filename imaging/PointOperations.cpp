@@ -2,11 +2,12 @@
 // pixel: ShiftRGB, Brightness, Contrast, Gamma, Grayscale, Desaturate.
 //
 // Per-byte rules are either saturating adds (vectorised) or 256-entry tables computed once
-// per call with the exact extended-precision formula, then applied by lookup.
+// per call with the exact extended-precision formula, then applied as a ByteCurve.
 #include <cmath>
 #include <cstdint>
 
 #include "imaging/ABitmap.h"
+#include "imaging/ByteCurve.h"
 #include "imaging/GrayLevel.h"
 #include "imaging/RowBands.h"
 #include "imaging/RowKernels.h"
@@ -29,16 +30,11 @@ void ApplyOffsets(Bitmap& target, const detail::ChannelOffsets& offsets) {
   detail::ForEachRow(target, [&](std::uint8_t* row) { offsets.Apply(row, n); });
 }
 
-void ApplyTable(Bitmap& target, const std::uint8_t (&table)[256]) {
-  if (target.Empty()) return;
+void ApplyCurve(Bitmap& target, const std::uint8_t (&table)[256]) {
+  const detail::ByteCurve curve(table);
+  if (target.Empty() || curve.IsIdentity()) return;
   const std::size_t n = 3 * static_cast<std::size_t>(target.Width());
-  detail::ForEachRow(target, [&](std::uint8_t* row) { detail::MapBytes(row, n, table); });
-}
-
-bool IsIdentity(const std::uint8_t (&table)[256]) noexcept {
-  for (int i = 0; i < 256; ++i)
-    if (table[i] != i) return false;
-  return true;
+  detail::ForEachRow(target, [&](std::uint8_t* row) { curve.Apply(row, n); });
 }
 
 }  // namespace
@@ -64,8 +60,7 @@ void TABitmap::Contrast(int P, Bitmap& Target) {
     const long double x = static_cast<long double>(v);
     table[v] = static_cast<std::uint8_t>(ClipRounded(std::rint(x + (x - 127.5L) * static_cast<long double>(f))));
   }
-  if (IsIdentity(table)) return;
-  ApplyTable(Target, table);
+  ApplyCurve(Target, table);
 }
 
 void TABitmap::Gamma(Bitmap& Target, double G) {
@@ -79,7 +74,7 @@ void TABitmap::Gamma(Bitmap& Target, double G) {
     table[i] = static_cast<std::uint8_t>(ClipRounded(std::rint(255.0L * Power(n, x))));
   }
   // An identity curve (n = 0) leaves the pixels as they are; the listeners hear of it anyway.
-  if (!IsIdentity(table)) ApplyTable(Target, table);
+  ApplyCurve(Target, table);
   Target.Changed();
 }
 
