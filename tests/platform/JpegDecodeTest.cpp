@@ -2,6 +2,7 @@
 // without -colors 236) on files its encoder makes from generated pictures; errors; limits.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <vector>
@@ -173,6 +174,54 @@ TEST_F(JpegDecodeErrors, TruncatedFileGivesThePartialPictureLikeDjpeg) {
     // djpeg warns about the premature end but still writes what libjpeg delivered.
     std::system(("djpeg -dct int -pnm -outfile " + pnm + " " + jpg + " 2>/dev/null").c_str());
     EXPECT_TRUE(SamePixels(partial, test::ReadPnm(pnm))) << mode;
+  }
+}
+
+// A greyscale progressive file whose scan script refines every coefficient on its own, one
+// bit at a time: 64 x 11 = 704 scans. libjpeg accepts it; each scan is a pass
+// over the whole picture, which is how a small crafted file could keep a decoder busy.
+std::vector<std::uint8_t> ManyScanJpeg() {
+  std::vector<jpeg_scan_info> scans;
+  constexpr int kTopBit = 10;  // the highest point transform libjpeg allows
+  for (int ss = 0; ss < 64; ++ss) {
+    scans.push_back(jpeg_scan_info{1, {0, 0, 0, 0}, ss, ss, 0, kTopBit});
+    for (int al = kTopBit - 1; al >= 0; --al) scans.push_back(jpeg_scan_info{1, {0, 0, 0, 0}, ss, ss, al + 1, al});
+  }
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr err;
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_compress(&cinfo);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &out, &size);
+  cinfo.image_width = 8;
+  cinfo.image_height = 8;
+  cinfo.input_components = 1;
+  cinfo.in_color_space = JCS_GRAYSCALE;
+  jpeg_set_defaults(&cinfo);
+  cinfo.scan_info = scans.data();
+  cinfo.num_scans = static_cast<int>(scans.size());
+  jpeg_start_compress(&cinfo, TRUE);
+  std::vector<JSAMPLE> row(8, 128);
+  for (int y = 0; y < 8; ++y) {
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&cinfo, &r, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::vector<std::uint8_t> bytes(out, out + size);
+  std::free(out);
+  return bytes;
+}
+
+TEST(JpegDecode, EndlessScanScriptsAreCutShort) {
+  const std::vector<std::uint8_t> bytes = ManyScanJpeg();
+  EXPECT_EQ(ReadJpegHeader(bytes).width, 8);  // the header itself is fine
+  try {
+    DecodeJpeg(bytes);
+    FAIL() << "decoded a file of 704 scans";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("スキャン"), std::string::npos) << e.what();
   }
 }
 
