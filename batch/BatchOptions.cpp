@@ -69,7 +69,8 @@ SizePreset ParseSize(std::string_view text) {
 }
 
 int ParseQuality(std::string_view text) {
-  if (text == "90" || text == "85" || text == "80") return text[0] == '9' ? 90 : (text[1] == '5' ? 85 : 80);
+  for (const int quality : {90, 85, 80})
+    if (text == std::to_string(quality)) return quality;
   Fail("--quality の値 \"" + std::string(text) + "\" は使えません (90, 85, 80)");
 }
 

@@ -1,0 +1,131 @@
+#include "batch/BatchOptions.h"
+
+#include <gtest/gtest.h>
+
+namespace zumo::batch {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(ParseArguments, DefaultsWithOnlyTheTwoFiles) {
+  const Options o = ParseArguments({"in.jpg", "out.BMP"});
+  EXPECT_FALSE(o.help);
+  EXPECT_EQ(o.size, SizePreset::AsLoaded);
+  EXPECT_EQ(o.quality, 85);
+  EXPECT_FALSE(o.seed.has_value());
+  EXPECT_TRUE(o.steps.empty());
+  EXPECT_EQ(o.input, "in.jpg");
+  EXPECT_EQ(o.output, "out.BMP");
+  EXPECT_EQ(o.format, SaveFormat::Bmp);
+}
+
+TEST(ParseArguments, SettingsAndStepsInTheirOrder) {
+  const Options o = ParseArguments({"--size", "1024", "--quality", "90", "--seed", "18446744073709551615",
+                                    "--shift-rgb", "-255,0,255", "--contrast", "-100", "--brightness", "-5",
+                                    "--grayscale", "--desaturate", "255", "--noise", "40", "--gamma", "1.2",
+                                    "--box-blur", "90", "--sharpen", "0", "--rank", "9", "--edge", "--resample",
+                                    "10922X1", "--zumo", "--technique", "yarisugi", "a.bmp", "b.Jpeg"});
+  EXPECT_EQ(o.size, SizePreset::Long1024);
+  EXPECT_EQ(o.quality, 90);
+  EXPECT_EQ(o.seed, 18446744073709551615ull);
+  EXPECT_EQ(o.format, SaveFormat::Jpeg);
+  const StepKind kinds[] = {StepKind::ShiftRgb, StepKind::Contrast, StepKind::Brightness, StepKind::Grayscale,
+                            StepKind::Desaturate, StepKind::Noise, StepKind::Gamma, StepKind::BoxBlur,
+                            StepKind::Sharpen, StepKind::Rank, StepKind::Edge, StepKind::Resample,
+                            StepKind::Zumo, StepKind::Technique};
+  ASSERT_EQ(o.steps.size(), std::size(kinds));
+  for (std::size_t i = 0; i < o.steps.size(); ++i) EXPECT_EQ(o.steps[i].kind, kinds[i]) << i;
+  EXPECT_EQ(o.steps[0].ints, (std::array<int, 3>{-255, 0, 255}));
+  EXPECT_EQ(o.steps[1].ints[0], -100);
+  EXPECT_EQ(o.steps[2].ints[0], -5);
+  EXPECT_DOUBLE_EQ(o.steps[6].real, 1.2);
+  EXPECT_EQ(o.steps[7].ints[0], 90);
+  EXPECT_EQ(o.steps[9].ints[0], 9);
+  EXPECT_EQ(o.steps[11].ints[0], 10922);
+  EXPECT_EQ(o.steps[11].ints[1], 1);
+  EXPECT_EQ(o.steps[13].technique, Technique::Yarisugi);
+}
+
+TEST(ParseArguments, NamesOfEveryPresetAndTechnique) {
+  const std::pair<const char*, SizePreset> sizes[] = {{"as-loaded", SizePreset::AsLoaded},
+                                                      {"1600", SizePreset::Long1600},
+                                                      {"1024", SizePreset::Long1024},
+                                                      {"800", SizePreset::Long800}};
+  for (const auto& [name, preset] : sizes) EXPECT_EQ(ParseArguments({"--size", name, "a", "b.bmp"}).size, preset);
+  const std::pair<const char*, Technique> techniques[] = {{"omakase", Technique::Omakase},
+                                                          {"furusugi", Technique::Furusugi},
+                                                          {"hadesugi", Technique::Hadesugi},
+                                                          {"yarisugi", Technique::Yarisugi}};
+  for (const auto& [name, t] : techniques)
+    EXPECT_EQ(ParseArguments({"--technique", name, "a", "b.bmp"}).steps.at(0).technique, t);
+  for (const int q : {90, 85, 80})
+    EXPECT_EQ(ParseArguments({"--quality", std::to_string(q), "a", "b.jpg"}).quality, q);
+}
+
+TEST(ParseArguments, FileNamesAfterDoubleDashMayStartWithADash) {
+  const Options o = ParseArguments({"--edge", "--", "-in.bmp", "--out.jpg"});
+  EXPECT_EQ(o.input, "-in.bmp");
+  EXPECT_EQ(o.output, "--out.jpg");
+  ASSERT_EQ(o.steps.size(), 1u);
+}
+
+TEST(ParseArguments, HelpNeedsNothingElse) {
+  EXPECT_TRUE(ParseArguments({"--help"}).help);
+  EXPECT_TRUE(ParseArguments({"--contrast", "5", "-h", "--bogus"}).help);
+  EXPECT_NE(UsageText().find("--technique"), std::string::npos);
+}
+
+TEST(ParseArguments, RejectsBadCommandLines) {
+  const Args bad[] = {
+      {},
+      {"in.bmp"},
+      {"in.bmp", "out.bmp", "extra.bmp"},
+      {"in.bmp", "out.png"},
+      {"in.bmp", "out"},
+      {"in.bmp", "out.bmp.txt"},
+      {"--blur", "3", "in.bmp", "out.bmp"},
+      {"in.bmp", "out.bmp", "--contrast"},
+      {"--contrast", "101", "in.bmp", "out.bmp"},
+      {"--contrast", "10x", "in.bmp", "out.bmp"},
+      {"--contrast", "", "in.bmp", "out.bmp"},
+      {"--contrast", " 5", "in.bmp", "out.bmp"},
+      {"--contrast", "1.5", "in.bmp", "out.bmp"},
+      {"--contrast", "99999999999999999999", "in.bmp", "out.bmp"},
+      {"--brightness", "-256", "in.bmp", "out.bmp"},
+      {"--shift-rgb", "1,2", "in.bmp", "out.bmp"},
+      {"--shift-rgb", "1,2,3,4", "in.bmp", "out.bmp"},
+      {"--shift-rgb", "1,,3", "in.bmp", "out.bmp"},
+      {"--shift-rgb", "0,256,0", "in.bmp", "out.bmp"},
+      {"--desaturate", "-1", "in.bmp", "out.bmp"},
+      {"--noise", "256", "in.bmp", "out.bmp"},
+      {"--gamma", "0.7", "in.bmp", "out.bmp"},
+      {"--gamma", "3.01", "in.bmp", "out.bmp"},
+      {"--gamma", "nan", "in.bmp", "out.bmp"},
+      {"--gamma", "1.2.3", "in.bmp", "out.bmp"},
+      {"--box-blur", "91", "in.bmp", "out.bmp"},
+      {"--sharpen", "256", "in.bmp", "out.bmp"},
+      {"--rank", "0", "in.bmp", "out.bmp"},
+      {"--rank", "10", "in.bmp", "out.bmp"},
+      {"--resample", "0x10", "in.bmp", "out.bmp"},
+      {"--resample", "10922x32768", "in.bmp", "out.bmp"},
+      {"--resample", "10923x1", "in.bmp", "out.bmp"},
+      {"--resample", "10", "in.bmp", "out.bmp"},
+      {"--resample", "10x10x10", "in.bmp", "out.bmp"},
+      {"--technique", "Omakase", "in.bmp", "out.bmp"},
+      {"--size", "640", "in.bmp", "out.bmp"},
+      {"--size", "1600", "--size", "800", "in.bmp", "out.bmp"},
+      {"--quality", "70", "in.bmp", "out.jpg"},
+      {"--quality", "085", "in.bmp", "out.jpg"},
+      {"--seed", "-1", "in.bmp", "out.bmp"},
+      {"--seed", "0x10", "in.bmp", "out.bmp"},
+      {"--zumo=1", "in.bmp", "out.bmp"},
+  };
+  for (const Args& args : bad) {
+    std::string joined;
+    for (const auto& a : args) joined += "[" + a + "] ";
+    EXPECT_THROW(ParseArguments(args), UsageError) << joined;
+  }
+}
+
+}  // namespace
+}  // namespace zumo::batch

@@ -1,0 +1,204 @@
+#include "batch/BatchRun.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "Lib/common/BitmapUtils.h"
+#include "Lib/common/SizeStep.h"
+#include "imaging/Techniques.h"
+#include "platform/BmpFile.h"
+#include "platform/PhotoFile.h"
+#include "support/TestPictures.h"
+
+namespace zumo::batch {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int code;
+  std::string out, err;
+};
+
+Outcome RunTool(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  const int code = Run(args, out, err);
+  return {code, out.str(), err.str()};
+}
+
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class BatchRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    photo_ = test::PhotoLikeBitmap(61, 37, 4);
+    input_ = dir_.File("photo.bmp");
+    WriteBmpFile(photo_, input_);
+  }
+  void TearDown() override { TABitmap::FixNoiseSeed(std::nullopt); }
+
+  // Files in the folder other than the input.
+  std::vector<std::string> OtherFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_.path()))
+      if (entry.path().filename() != "photo.bmp") names.push_back(entry.path().filename().string());
+    return names;
+  }
+
+  test::TempDir dir_;
+  Bitmap photo_;
+  std::string input_;
+};
+
+TEST_F(BatchRun, BmpOutputEqualsTheEngineAppliedDirectly) {
+  const std::string output = dir_.File("out.bmp");
+  const Outcome r = RunTool({"--contrast", "20", "--shift-rgb", "-10,5,30", "--box-blur", "2", "--sharpen", "60",
+                             "--rank", "5", "--edge", "--brightness", "40", "--desaturate", "100", "--gamma", "1.2",
+                             "--grayscale", input_, output});
+  ASSERT_EQ(r.code, kExitSuccess) << r.err;
+  EXPECT_TRUE(r.err.empty());
+
+  TABitmap work(photo_);
+  work.Contrast(20, work);
+  work.ShiftRGB(-10, 5, 30, work);
+  work.BoxBlur(2, work);
+  work.Sharpen(60, work);
+  work.RankFilter(work, 5);
+  work.EdgeFilter(work);
+  work.Brightness(work, 40);
+  work.Desaturate(work, 100);
+  work.Gamma(work, 1.2);
+  work.Grayscale(work);
+  EXPECT_TRUE(SamePixels(ReadPhotoFile(output), work));
+  EXPECT_TRUE(SamePixels(ReadPhotoFile(input_), photo_)) << "the input is not changed";
+}
+
+TEST_F(BatchRun, GlowTechniqueAndResampleMatchTheEngine) {
+  const std::string output = dir_.File("out.bmp");
+  const Outcome r = RunTool({"--zumo", "--technique", "yarisugi", "--resample", "30x20", input_, output});
+  ASSERT_EQ(r.code, kExitSuccess) << r.err;
+
+  TABitmap work;
+  const Bitmap glow = ApplyGlow(work, photo_, 5).result;
+  const Bitmap overdone = ApplyTechnique(work, glow, Technique::Yarisugi).result;
+  const auto expected = ResampleBitmap(overdone, 30, 20);
+  EXPECT_TRUE(SamePixels(ReadPhotoFile(output), *expected));
+}
+
+TEST_F(BatchRun, SizePresetAndJpegOutput) {
+  const Bitmap wide = test::PhotoLikeBitmap(1000, 50, 2);
+  const std::string wide_input = dir_.File("wide.BMP");
+  WriteBmpFile(wide, wide_input);
+  const std::string output = dir_.File("out.JPEG");
+  const Outcome r = RunTool({"--size", "800", "--quality", "80", wide_input, output});
+  ASSERT_EQ(r.code, kExitSuccess) << r.err;
+  const Bitmap decoded = ReadPhotoFile(output);
+  EXPECT_EQ(decoded.Width(), 800);
+  EXPECT_EQ(decoded.Height(), 40);
+}
+
+TEST_F(BatchRun, InputWithAnUnknownExtensionIsReadByItsContent) {
+  const std::string odd = dir_.File("photo.data");
+  fs::copy_file(input_, odd);
+  const std::string output = dir_.File("out.bmp");
+  ASSERT_EQ(RunTool({odd, output}).code, kExitSuccess);
+  EXPECT_TRUE(SamePixels(ReadPhotoFile(output), photo_));
+}
+
+TEST_F(BatchRun, SeedMakesTheNoiseRepeatable) {
+  const std::string a = dir_.File("a.bmp"), b = dir_.File("b.bmp"), c = dir_.File("c.bmp");
+  ASSERT_EQ(RunTool({"--seed", "7", "--technique", "furusugi", input_, a}).code, kExitSuccess);
+  ASSERT_EQ(RunTool({"--seed", "7", "--technique", "furusugi", input_, b}).code, kExitSuccess);
+  ASSERT_EQ(RunTool({"--seed", "8", "--technique", "furusugi", input_, c}).code, kExitSuccess);
+  EXPECT_EQ(FileBytes(a), FileBytes(b));
+  EXPECT_NE(FileBytes(a), FileBytes(c));
+}
+
+TEST_F(BatchRun, HelpGoesToStandardOutput) {
+  const Outcome r = RunTool({"--help"});
+  EXPECT_EQ(r.code, kExitSuccess);
+  EXPECT_NE(r.out.find("zumo-batch"), std::string::npos);
+  EXPECT_TRUE(r.err.empty());
+}
+
+TEST_F(BatchRun, BadArgumentsExitWithUsageAndWriteNothing) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--contrast", "150", input_, dir_.File("out.bmp")},
+        std::vector<std::string>{"--unknown", input_, dir_.File("out.bmp")},
+        std::vector<std::string>{input_, dir_.File("out.png")},
+        std::vector<std::string>{input_}}) {
+    const Outcome r = RunTool(args);
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+    EXPECT_TRUE(OtherFiles().empty());
+  }
+}
+
+TEST_F(BatchRun, MissingInputFailsAndKeepsAnExistingOutput) {
+  const std::string output = dir_.File("out.bmp");
+  { std::ofstream(output, std::ios::binary) << "keep me"; }
+  const Outcome r = RunTool({"--edge", dir_.File("missing.jpg"), output});
+  EXPECT_EQ(r.code, kExitFileError);
+  EXPECT_FALSE(r.err.empty());
+  EXPECT_EQ(FileBytes(output), "keep me");
+  EXPECT_EQ(OtherFiles(), std::vector<std::string>{"out.bmp"});
+}
+
+TEST_F(BatchRun, BrokenInputFailsWithoutOutput) {
+  const std::string broken = dir_.File("broken.jpg");
+  { std::ofstream(broken, std::ios::binary) << "not a photo at all"; }
+  const Outcome r = RunTool({broken, dir_.File("out.jpg")});
+  EXPECT_EQ(r.code, kExitFileError);
+  EXPECT_FALSE(fs::exists(dir_.File("out.jpg")));
+}
+
+TEST_F(BatchRun, UnwritableOutputFailsAndLeavesNothingBehind) {
+  const Outcome missing_folder = RunTool({input_, dir_.File("no-such-folder/out.bmp")});
+  EXPECT_EQ(missing_folder.code, kExitFileError);
+  EXPECT_FALSE(missing_folder.err.empty());
+
+  fs::create_directory(dir_.File("taken.jpg"));
+  EXPECT_EQ(RunTool({input_, dir_.File("taken.jpg")}).code, kExitFileError);
+  EXPECT_TRUE(fs::is_directory(dir_.File("taken.jpg")));
+  EXPECT_EQ(OtherFiles(), std::vector<std::string>{"taken.jpg"});
+  EXPECT_TRUE(SamePixels(ReadPhotoFile(input_), photo_));
+}
+
+TEST_F(BatchRun, RefusesToOverwriteItsInput) {
+  const std::string before = FileBytes(input_);
+  const Outcome r = RunTool({"--edge", input_, (dir_.path() / "." / "photo.bmp").string()});
+  EXPECT_EQ(r.code, kExitUsage);
+  EXPECT_EQ(FileBytes(input_), before);
+}
+
+#ifdef ZUMO_BATCH_PROGRAM
+// The real program: exit codes and streams as a shell sees them.
+int Shell(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(BatchRun, TheProgramReportsThroughItsExitCode) {
+  const std::string program = ZUMO_BATCH_PROGRAM;
+  const std::string out = dir_.File("stdout.txt"), err = dir_.File("stderr.txt");
+  EXPECT_EQ(Shell(program + " --help >" + out + " 2>" + err), 0);
+  EXPECT_NE(FileBytes(out).find("--size"), std::string::npos);
+  EXPECT_EQ(Shell(program + " --rank 10 " + input_ + " " + dir_.File("x.bmp") + " 2>" + err), 2);
+  EXPECT_FALSE(FileBytes(err).empty());
+  EXPECT_EQ(Shell(program + " " + dir_.File("none.bmp") + " " + dir_.File("x.bmp") + " 2>" + err), 1);
+  EXPECT_EQ(Shell(program + " --technique omakase " + input_ + " " + dir_.File("x.jpg") + " 2>" + err), 0);
+  EXPECT_EQ(ReadPhotoFile(dir_.File("x.jpg")).Width(), photo_.Width());
+}
+#endif
+
+}  // namespace
+}  // namespace zumo::batch
