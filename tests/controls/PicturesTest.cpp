@@ -22,11 +22,12 @@ TEST(WindowPictures, ResourceListNamesEveryPictureAtItsSize) {
     listed << match.captured(1);
 
   QMap<QString, QSize> expected = {
-      {"Image8.jpg", {1000, 700}}, {"Image1Placeholder.jpg", {826, 569}}, {"Image4.jpg", {150, 130}},
+      {"Image8.jpg", {1000, 700}}, {"Image1.jpg", {826, 569}}, {"Image4.jpg", {150, 130}},
       {"Image5.jpg", {492, 26}},   {"Image6.jpg", {150, 200}},            {"Image7.jpg", {150, 220}},
-      {"Image9.jpg", {149, 63}},   {"Image10.jpg", {801, 40}},            {"White100.jpg", {100, 100}},
+      {"Image9.jpg", {149, 63}},   {"Image10.jpg", {801, 40}},            {"Image2.jpg", {100, 100}},
+      {"Image3.jpg", {100, 100}},  {"Image11.jpg", {100, 100}},
   };
-  for (const char* button : {"ButtonQuit", "ButtonLoad", "ButtonSave", "ButtonExecute"})
+  for (const char* button : {"ButtonQuit", "ButtonLoad", "ButtonSave", "ButtonRun"})
     for (const char* look : {"OFF", "FCS", "ON"})
       expected.insert(QString::fromLatin1(button) + QString::fromLatin1(look) + ".jpg", {129, 28});
 

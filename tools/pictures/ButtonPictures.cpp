@@ -59,7 +59,7 @@ std::vector<NamedPicture> ButtonPictures() {
       {"ButtonQuit", QStringLiteral("終了")},
       {"ButtonLoad", QStringLiteral("読み込み")},
       {"ButtonSave", QStringLiteral("保存")},
-      {"ButtonExecute", QStringLiteral("実行")},
+      {"ButtonRun", QStringLiteral("実行")},
   };
   std::vector<NamedPicture> pictures;
   for (const auto& [name, label] : buttons) {

@@ -170,14 +170,17 @@ QImage TechniquesStrip() {  // Image10
 std::vector<NamedPicture> LabelPictures() {
   return {
       {QStringLiteral("Image8.jpg"), WindowBackground()},
-      {QStringLiteral("Image1Placeholder.jpg"), Placeholder()},
+      {QStringLiteral("Image1.jpg"), Placeholder()},
       {QStringLiteral("Image4.jpg"), SizePresets()},
       {QStringLiteral("Image5.jpg"), SaveStrip()},
       {QStringLiteral("Image6.jpg"), ColourPreference()},
       {QStringLiteral("Image7.jpg"), ToneSliders()},
       {QStringLiteral("Image9.jpg"), FilterHeading()},
       {QStringLiteral("Image10.jpg"), TechniquesStrip()},
-      {QStringLiteral("White100.jpg"), WhitePicture(100, 100)},
+      // The hidden stores' plain start pictures (never used as pixels).
+      {QStringLiteral("Image2.jpg"), WhitePicture(100, 100)},
+      {QStringLiteral("Image3.jpg"), WhitePicture(100, 100)},
+      {QStringLiteral("Image11.jpg"), WhitePicture(100, 100)},
   };
 }
 

@@ -16,7 +16,7 @@ struct NamedPicture {
 std::vector<NamedPicture> LabelPictures();
 
 // The image buttons' pictures: <Name>OFF.jpg (normal), <Name>FCS.jpg (hover) and
-// <Name>ON.jpg (pressed) for Quit, Load, Save and Execute.
+// <Name>ON.jpg (pressed) for Quit, Load, Save and Run.
 std::vector<NamedPicture> ButtonPictures();
 
 }  // namespace zumo::art

@@ -72,7 +72,7 @@ QImage AssemblePreview(const QString& folder) {
   Picture(&window, dir + "Image8.jpg", {0, 0});
   Button(&window, dir + "ButtonQuit", L::kRGButton1);
   Picture(&window, dir + "Image10.jpg", L::kImage10);
-  Button(&window, dir + "ButtonExecute", L::kRGButton5);
+  Button(&window, dir + "ButtonRun", L::kRGButton5);
 
   QFrame* panel1 = Panel(&window, L::kPanel1);
   Picture(panel1, dir + "Image5.jpg", L::kImage5);
@@ -83,7 +83,7 @@ QImage AssemblePreview(const QString& folder) {
   scroll->setGeometry(L::kScrollBox1);
   auto* shown = new TImage;
   shown->SetAutoSize(true);
-  shown->SetPicture(TPicture::FromJpegFile(dir + "Image1Placeholder.jpg"));
+  shown->SetPicture(TPicture::FromJpegFile(dir + "Image1.jpg"));
   scroll->setWidget(shown);
 
   QFrame* panel2 = Panel(&window, L::kPanel2);
@@ -101,7 +101,7 @@ QImage AssemblePreview(const QString& folder) {
 
   QFrame* panel5 = Panel(&window, L::kPanel5);
   Picture(panel5, dir + "Image9.jpg", {0, 0});
-  Button(panel5, dir + "ButtonExecute", L::kRGButton4);
+  Button(panel5, dir + "ButtonRun", L::kRGButton4);
 
   // Techniques' radio buttons lie on the window, over the strip.
   for (QPoint at : L::kTechniqueRadios) {
@@ -112,7 +112,7 @@ QImage AssemblePreview(const QString& folder) {
   const QImage assembled = window.grab().toImage();
 
   // Underneath: every button in its three looks, side by side.
-  const QStringList names = {"ButtonQuit", "ButtonLoad", "ButtonSave", "ButtonExecute"};
+  const QStringList names = {"ButtonQuit", "ButtonLoad", "ButtonSave", "ButtonRun"};
   const QStringList looks = {"OFF", "FCS", "ON"};
   const int row_height = L::kButton.height() + 8;
   QImage preview(L::kWindow.width(), L::kWindow.height() + 8 + row_height * names.size(), QImage::Format_RGB32);

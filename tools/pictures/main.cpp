@@ -27,9 +27,9 @@ void WriteResourceList(const QString& folder, const std::vector<zumo::art::Named
       "<!-- The window's label and button pictures, drawn by tools/pictures (zumo-draw-pictures).\n"
       "     Resource paths: \":/pictures/<file>\", e.g. \":/pictures/Image8.jpg\".\n"
       "     Buttons: \":/pictures/Button<Name>\" + OFF.jpg (normal), FCS.jpg (hover), ON.jpg (pressed),\n"
-      "     Name = Quit (RGButton1), Load (RGButton2), Save (RGButton3), Execute (RGButton4 and RGButton5).\n"
-      "     Image1Placeholder.jpg is Image1's start picture; White100.jpg the start picture of\n"
-      "     Image2, Image3 and Image11. -->\n"
+      "     Name = Quit (RGButton1), Load (RGButton2), Save (RGButton3), Run (RGButton4 and RGButton5).\n"
+      "     ImageN.jpg is the picture control ImageN's stored picture: Image1.jpg the placeholder,\n"
+      "     Image2/3/11.jpg the plain white start pictures of the hidden stores. -->\n"
       "<RCC>\n  <qresource prefix=\"/pictures\">\n");
   for (const auto& entry : pictures) text += QStringLiteral("    <file>%1</file>\n").arg(entry.file);
   text += QStringLiteral("  </qresource>\n</RCC>\n");
