@@ -118,7 +118,9 @@ void WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> b
   mode_t mode = DefaultFileMode();
   struct stat existing {};
   if (::stat(path.c_str(), &existing) == 0) {
-    if (S_ISDIR(existing.st_mode)) throw Error(CannotCreateMessage(path));
+    // A folder is never replaced, and a file the user may not write stays as it is even
+    // though its folder would allow replacing it.
+    if (S_ISDIR(existing.st_mode) || ::access(path.c_str(), W_OK) != 0) throw Error(CannotCreateMessage(path));
     mode = existing.st_mode & 07777;
   }
 

@@ -99,6 +99,17 @@ TEST(SafeFileTest, UncreatableTargetsAreReportedWithThePath) {
   EXPECT_EQ(EntriesIn(dir.path()), 2u);
 }
 
+TEST(SafeFileTest, ReadOnlyFileIsNotReplaced) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permission bits do not bind the superuser";
+  test::TempDir dir;
+  const std::string path = dir.File("locked.bmp");
+  const auto content = Pattern(10, 2);
+  WriteFileReplacing(path, content);
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  EXPECT_EQ(MessageOf(path, Pattern(20, 3)), "ファイル " + path + " を作成できません");
+  EXPECT_EQ(ReadAll(path), content);
+}
+
 // A write that runs out of room (here the file size limit, as a full disk would) fails
 // with the write error, leaves the old file whole and removes the temporary file.
 TEST(SafeFileTest, ShortWriteKeepsOldFileAndRemovesTemporary) {
