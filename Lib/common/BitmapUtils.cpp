@@ -232,10 +232,10 @@ std::unique_ptr<Bitmap> ResampleBitmapThreads(const Bitmap& source, int new_widt
 
   int split = new_height;  // rows [0, split) on this thread, [split, new_height) on the helper
   if (threads >= 2 && new_height >= 2) split = new_height / 2;
-  std::thread helper;
+  std::jthread helper;  // joins on every way out of this function
   if (split < new_height) {
     try {
-      helper = std::thread(ResampleRows, std::cref(plan), source_bits, source_stride, target_bits, target_stride,
+      helper = std::jthread(ResampleRows, std::cref(plan), source_bits, source_stride, target_bits, target_stride,
                            split, new_height);
     } catch (const std::system_error&) {
       split = new_height;  // no thread to be had: do all rows here
