@@ -8,7 +8,7 @@
 
 #include "imaging/ABitmap.h"
 #include "imaging/ByteCurve.h"
-#include "imaging/GrayLevel.h"
+#include "imaging/GrayRow.h"
 #include "imaging/RowBands.h"
 #include "imaging/RowKernels.h"
 
@@ -83,14 +83,7 @@ void TABitmap::Grayscale(Bitmap& Target) {
   SetPixelFormat24();
   if (Target.Empty()) return;
   const int width = Target.Width();
-  detail::ForEachRow(Target, [width](std::uint8_t* row) {
-    for (int x = 0; x < width; ++x, row += 3) {
-      const auto y = static_cast<std::uint8_t>(detail::GrayLevel(row[0], row[1], row[2]));
-      row[0] = y;
-      row[1] = y;
-      row[2] = y;
-    }
-  });
+  detail::ForEachRow(Target, [width](std::uint8_t* row) { detail::GrayRow(row, width); });
 }
 
 void TABitmap::Desaturate(Bitmap& Target, std::uint8_t A) {
