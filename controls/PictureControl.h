@@ -58,6 +58,7 @@ class TPicture {
 // and works as a store whether shown or hidden.
 class TImage : public QWidget {
   Q_OBJECT
+  Q_PROPERTY(bool AutoSize READ AutoSize WRITE SetAutoSize)
 
  public:
   explicit TImage(QWidget* owner = nullptr);

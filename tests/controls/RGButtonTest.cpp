@@ -32,8 +32,9 @@ class RGButtonTest : public ::testing::Test {
   }
 
   // Which of the three pictures the button shows: normal, hover, pressed, or "none".
-  std::string Shown() const {
-    const TPicture& p = button_.Picture();
+  std::string Shown() const { return Shown(button_); }
+  std::string Shown(const TRGButton& button) const {
+    const TPicture& p = button.Picture();
     if (p.Empty()) return "none";
     if (SamePixels(p.HeldBitmap(), off_)) return "normal";
     if (SamePixels(p.HeldBitmap(), fcs_)) return "hover";
@@ -356,8 +357,15 @@ TEST_F(RGButtonTest, DescriptionLoadingSetsPicturesThenRunsTheSetters) {
   EXPECT_TRUE(button.OnOff());
   EXPECT_EQ(button.BtnViewNo(), 2);
 
+  // The scalar properties are reachable by name, through their setters.
+  EXPECT_TRUE(button.setProperty("BtnSW", false));
+  EXPECT_EQ(Shown(button), "normal");
+  EXPECT_EQ(button.property("BtnViewNo").toInt(), 0);
+  EXPECT_TRUE(button.setProperty("OnOff", true));
+  EXPECT_EQ(button.property("BtnViewNo").toInt(), 2);
+
   EXPECT_THROW(button.LoadPushButtonPictures(QStringLiteral("/nonexistent/Button")), Error);
-  EXPECT_TRUE(SamePixels(button.Picture().HeldBitmap(), on_));  // unchanged
+  EXPECT_EQ(Shown(button), "pressed");  // unchanged
 }
 
 // Through the window system: the press captures the mouse, so a release far outside the
