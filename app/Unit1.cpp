@@ -7,7 +7,6 @@
 #include <QScreen>
 #include <QShowEvent>
 
-#include <fstream>
 #include <new>
 #include <utility>
 
@@ -34,13 +33,6 @@ using zumo::app::BusyCursor;
 
 // Turns a dialog's path into the bytes the file system takes.
 std::string FileSystemPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-// True when the file starts with a JPEG signature (read by content, whatever its name).
-bool StartsLikeJpeg(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  unsigned char head[2] = {};
-  return file.read(reinterpret_cast<char*>(head), 2) && head[0] == 0xFF && head[1] == 0xD8;
-}
 
 }  // namespace
 
@@ -102,13 +94,14 @@ void TForm1::LoadStoredPictures() {
     zumo::TImage* store;
     const char* resource;
   };
+  // Creation order; ImageN.jpg is the stored picture of ImageN.
   const Stored labels[] = {
-      {ui->Image1, ":/pictures/Image1.jpg"},   {ui->Image2, ":/pictures/Image2.jpg"},
-      {ui->Image3, ":/pictures/Image3.jpg"},   {ui->Image4, ":/pictures/Image4.jpg"},
-      {ui->Image5, ":/pictures/Image5.jpg"},   {ui->Image6, ":/pictures/Image6.jpg"},
-      {ui->Image7, ":/pictures/Image7.jpg"},   {ui->Image8, ":/pictures/Image8.jpg"},
-      {ui->Image9, ":/pictures/Image9.jpg"},   {ui->Image10, ":/pictures/Image10.jpg"},
-      {ui->Image11, ":/pictures/Image11.jpg"},
+      {ui->Image8, ":/pictures/Image8.jpg"}, {ui->Image2, ":/pictures/Image2.jpg"},
+      {ui->Image3, ":/pictures/Image3.jpg"}, {ui->Image10, ":/pictures/Image10.jpg"},
+      {ui->Image11, ":/pictures/Image11.jpg"}, {ui->Image5, ":/pictures/Image5.jpg"},
+      {ui->Image1, ":/pictures/Image1.jpg"}, {ui->Image4, ":/pictures/Image4.jpg"},
+      {ui->Image6, ":/pictures/Image6.jpg"}, {ui->Image7, ":/pictures/Image7.jpg"},
+      {ui->Image9, ":/pictures/Image9.jpg"},
   };
   for (const Stored& label : labels) {
     if (QFile::exists(QString::fromLatin1(label.resource))) label.store->LoadJpeg(QString::fromLatin1(label.resource));
@@ -246,13 +239,13 @@ void TForm1::LoadPhoto(const QString& path) {
   // nothing can fail any more.
   std::unique_ptr<zumo::JpegImage> jpeg;
   zumo::Bitmap photo;
-  const zumo::PhotoKind kind = zumo::PhotoKindByName(file);
-  if (kind == zumo::PhotoKind::Jpeg || (kind == zumo::PhotoKind::Unknown && StartsLikeJpeg(file))) {
+  if (zumo::PhotoKindByName(file) == zumo::PhotoKind::Jpeg) {
     jpeg = std::make_unique<zumo::JpegImage>();
     jpeg->LoadFromFile(file);
     photo = jpeg->Picture(screen_bits_per_pixel_);
   } else {
-    photo = zumo::ReadPhotoFile(file, screen_bits_per_pixel_);  // BMP by name or by content
+    // A BMP, or a name without a known extension, read by its content.
+    photo = zumo::ReadPhotoFile(file, screen_bits_per_pixel_);
   }
   const zumo::Bitmap sized = zumo::BringToPreset(photo, SelectedSizePreset());
 
@@ -303,7 +296,7 @@ void TForm1::RGButton3Click() {
 
   // The shown picture, taken before the dialog opens (a copy that shares its pixels).
   const zumo::Bitmap picture = ui->Image1->Bitmap();
-  if (picture.Empty()) throw zumo::Error("保存する写真がありません。先に写真を読み込んでください");
+  if (picture.Empty()) throw zumo::Error("保存する画像がありません。先に写真を読み込んでください");
 
   if (chosen->format == zumo::SaveFormat::Bmp) {
     save_dialog_->setDefaultSuffix(QStringLiteral("BMP"));
