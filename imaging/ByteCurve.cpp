@@ -51,6 +51,28 @@ void ApplyLinear(std::uint8_t* row, std::size_t n, int slope, int offset, int sh
   }
 }
 
+void ApplyShortLine(std::uint8_t* row, std::size_t n, int slope, int offset, int shift) noexcept {
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  // Unpacking below a zero byte gives old << 8; the high half of its product with the
+  // slope is (old * slope) >> 8. FitShortLine picks offsets with which no sum leaves 16 bits.
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i m = _mm_set1_epi16(static_cast<short>(slope));
+  const __m128i b = _mm_set1_epi16(static_cast<short>(offset));
+  const __m128i s = _mm_cvtsi32_si128(shift);
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+    const __m128i lo = _mm_sra_epi16(_mm_adds_epi16(_mm_mulhi_epu16(_mm_unpacklo_epi8(zero, v), m), b), s);
+    const __m128i hi = _mm_sra_epi16(_mm_adds_epi16(_mm_mulhi_epu16(_mm_unpackhi_epi8(zero, v), m), b), s);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), _mm_packus_epi16(lo, hi));
+  }
+#endif
+  for (; i < n; ++i) {
+    const int v = (((row[i] << 8) * slope >> 16) + offset) >> shift;
+    row[i] = static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+  }
+}
+
 // floor((v * v + 127) / 255), the division done as (x + 1 + (x >> 8)) >> 8 in 16 bits.
 void ApplySquare(std::uint8_t* row, std::size_t n) noexcept {
   std::size_t i = 0;
@@ -82,6 +104,8 @@ ByteCurve::ByteCurve(const std::uint8_t (&table)[256]) noexcept {
   for (int v = 0; v < 256; ++v) identity = identity && table_[v] == v;
   if (identity) {
     kind_ = Kind::kIdentity;
+  } else if (FitShortLine() && Reproduces(Kind::kShortLine)) {
+    kind_ = Kind::kShortLine;
   } else if (FitLine() && Reproduces(Kind::kLinear)) {
     kind_ = Kind::kLinear;
   } else if (Reproduces(Kind::kSquare)) {
@@ -123,6 +147,34 @@ bool ByteCurve::FitLine() noexcept {
   return false;
 }
 
+// The same search for the 16-bit form: the product term is (v * slope) >> 8 for a slope in
+// 0..32767, exactly as the kernel computes it, and the offset must fit 16 bits.
+bool ByteCurve::FitShortLine() noexcept {
+  constexpr long long unit = 1LL << kShortShift;
+  int first = 0, last = 255;
+  while (first < 255 && (table_[first] == 0 || table_[first] == 255)) ++first;
+  while (last > 0 && (table_[last] == 0 || table_[last] == 255)) --last;
+  if (last <= first) return false;
+  const long long guess = (static_cast<long long>(table_[last]) - table_[first]) * unit * 256 / (last - first);
+  for (long long delta = 0; delta <= 64; delta = delta <= 0 ? 1 - delta : -delta) {
+    const long long slope = guess + delta;
+    if (slope < 0 || slope > 32767) continue;
+    long long low = -32768, high = 32767 - 255 * slope / 256;  // no saturation inside the range
+    for (int v = 0; v < 256 && low <= high; ++v) {
+      const long long t = table_[v];
+      const long long product = (v * 256 * slope) >> 16;
+      if (t > 0) low = std::max(low, t * unit - product);
+      if (t < 255) high = std::min(high, (t + 1) * unit - 1 - product);
+    }
+    if (low <= high) {
+      short_slope_ = static_cast<int>(slope);
+      short_offset_ = static_cast<int>(low);
+      return true;
+    }
+  }
+  return false;
+}
+
 bool ByteCurve::Reproduces(Kind kind) const noexcept {
   // Each byte value twice over, so that both the vector body and the scalar tail are tried.
   std::uint8_t ramp[512 + 7];
@@ -145,6 +197,9 @@ bool ByteCurve::Reproduces(Kind kind) const noexcept {
 void ByteCurve::ApplyWith(Kind kind, std::uint8_t* row, std::size_t n) const noexcept {
   switch (kind) {
     case Kind::kIdentity:
+      return;
+    case Kind::kShortLine:
+      ApplyShortLine(row, n, short_slope_, short_offset_, kShortShift);
       return;
     case Kind::kLinear:
       ApplyLinear(row, n, slope_, offset_, kShift);
