@@ -1,12 +1,7 @@
 #include "imaging/GrayRow.h"
 
-#include <cstring>
-
 #include "imaging/GrayLevel.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "imaging/PixelPlanes.h"
 
 namespace zumo::detail {
 namespace {
@@ -21,17 +16,6 @@ void GrayPixels(std::uint8_t* p, int count) noexcept {
 }
 
 #if defined(__SSE2__)
-// One round of the byte riffle: (a, b, c) -> the 48 bytes a0 b8 a1 b9 ... (first half with
-// second half). Four rounds turn 16 interleaved pixels into their blue, green and red planes.
-inline void Riffle(__m128i& a, __m128i& b, __m128i& c) noexcept {
-  const __m128i t0 = _mm_unpacklo_epi8(a, _mm_unpackhi_epi64(b, b));
-  const __m128i t1 = _mm_unpacklo_epi8(_mm_unpackhi_epi64(a, a), c);
-  const __m128i t2 = _mm_unpacklo_epi8(b, _mm_unpackhi_epi64(c, c));
-  a = t0;
-  b = t1;
-  c = t2;
-}
-
 // s = 299 red + 587 green + 114 blue + 500 for four pixels, in 32-bit lanes, from 16-bit
 // lanes of the three planes.
 inline __m128i WeightedSum(__m128i red_green, __m128i blue_one) noexcept {
@@ -54,11 +38,11 @@ inline __m128i Levels(__m128i s0, __m128i s1, __m128i& tie) noexcept {
 }
 
 // Grey levels of 16 pixels; false when one of them is a tie.
-inline bool Levels16(const std::uint8_t* p, std::uint8_t (&levels)[16]) noexcept {
+inline bool Levels16(const std::uint8_t* p, __m128i& levels) noexcept {
   __m128i blue = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   __m128i green = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
   __m128i red = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
-  for (int round = 0; round < 4; ++round) Riffle(blue, green, red);
+  SplitPlanes(blue, green, red);
 
   const __m128i zero = _mm_setzero_si128();
   const __m128i one = _mm_set1_epi16(1);
@@ -73,7 +57,7 @@ inline bool Levels16(const std::uint8_t* p, std::uint8_t (&levels)[16]) noexcept
   const __m128i q_lo = Levels(s0, s1, tie);
   const __m128i q_hi = Levels(s2, s3, tie);
   if (_mm_movemask_epi8(tie) != 0) return false;
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(levels), _mm_packus_epi16(q_lo, q_hi));
+  levels = _mm_packus_epi16(q_lo, q_hi);
   return true;
 }
 #endif
@@ -85,18 +69,16 @@ void GrayRow(std::uint8_t* row, int width) noexcept {
 #if defined(__SSE2__)
   for (; x + 16 <= width; x += 16) {
     std::uint8_t* p = row + 3 * x;
-    std::uint8_t levels[16];
+    __m128i levels;
     if (!Levels16(p, levels)) {
       GrayPixels(p, 16);
       continue;
     }
-    // Four-byte stores, each overlapping the next pixel's first byte, which that pixel's
-    // own store then overwrites; the last pixel stays within the block.
-    for (int i = 0; i < 15; ++i) {
-      const std::uint32_t word = levels[i] * 0x010101u;
-      std::memcpy(p + 3 * i, &word, 4);
-    }
-    p[45] = p[46] = p[47] = levels[15];
+    __m128i a = levels, b = levels, c = levels;
+    JoinPlanes(a, b, c);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), b);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 32), c);
   }
 #endif
   GrayPixels(row + 3 * x, width - x);

@@ -8,6 +8,7 @@
 
 #include "imaging/ABitmap.h"
 #include "imaging/ByteCurve.h"
+#include "imaging/DesaturateRow.h"
 #include "imaging/GrayRow.h"
 #include "imaging/RowBands.h"
 #include "imaging/RowKernels.h"
@@ -89,21 +90,8 @@ void TABitmap::Grayscale(Bitmap& Target) {
 void TABitmap::Desaturate(Bitmap& Target, std::uint8_t A) {
   Target.SetPixelFormat24();
   if (Target.Empty()) return;
-  // Both halves of ((ch * (255 - A)) shr 8) + ((m * A) shr 8) tabulated: one by the channel
-  // value, one by the channel sum (0..765), of which m = sum div 3.
-  std::uint8_t own[256];
-  std::uint8_t mean[766];
-  for (int ch = 0; ch < 256; ++ch) own[ch] = static_cast<std::uint8_t>((ch * (255 - A)) >> 8);
-  for (int sum = 0; sum < 766; ++sum) mean[sum] = static_cast<std::uint8_t>(((sum / 3) * A) >> 8);
   const int width = Target.Width();
-  detail::ForEachRow(Target, [&, width](std::uint8_t* row) {
-    for (int x = 0; x < width; ++x, row += 3) {
-      const int m = mean[row[0] + row[1] + row[2]];
-      row[0] = static_cast<std::uint8_t>(own[row[0]] + m);
-      row[1] = static_cast<std::uint8_t>(own[row[1]] + m);
-      row[2] = static_cast<std::uint8_t>(own[row[2]] + m);
-    }
-  });
+  detail::ForEachRow(Target, [width, A](std::uint8_t* row) { detail::DesaturateRow(row, width, A); });
 }
 
 }  // namespace zumo
