@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QFileDialog>
 #include <QFrame>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -255,6 +256,22 @@ TEST_F(WindowLayout, QuitReleasesTheScratchObjectsAndClosesTheWindow) {
   EXPECT_EQ(WorkJpeg, nullptr);
   EXPECT_EQ(WorkBitmap, nullptr);
   EXPECT_FALSE(form.isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WindowDialogs, SpeakJapanese) {
+  TForm1 form;
+  const QString open = form.OpenDialog1().labelText(QFileDialog::Accept);
+  const QString save = form.SaveDialog1().labelText(QFileDialog::Accept);
+  const QString cancel = form.OpenDialog1().labelText(QFileDialog::Reject);
+  for (const QString& label : {open, save, cancel}) {
+    EXPECT_FALSE(label.isEmpty());
+    EXPECT_TRUE(std::any_of(label.begin(), label.end(), [](QChar c) { return c.unicode() >= 0x3000; }))
+        << label.toStdString();
+  }
 }
 
 }  // namespace
