@@ -31,10 +31,55 @@ constexpr int kRun = 64;  // pixels per run: the vectorised part works a run at 
 
 // Per row parity (and so per thread) state, each on its own cache lines.
 struct alignas(64) ThreadState {
-  std::vector<std::int32_t> entering;     // padded: column sum plus the old current-row value
+  std::vector<std::uint16_t> entering;    // padded: column sum plus the old current-row value
   std::vector<std::uint64_t> reciprocal;  // by x, for the row count below
   int rows_in_window = -1;
 };
+
+// Pixels x0..x1 - 1 of a row: each new value is the running sum times the reciprocal
+// of the pixel count; the running sum then takes the run's precomputed change, the new
+// value, and loses the new value of the pixel leaving on the left. The sums are unsigned
+// (they never go negative) so that widening them for the multiply is free, and the
+// running sum is updated off the multiply's path. all_leave says every pixel of the run
+// has a pixel leaving on the left (x >= r); same_count that all its windows hold the same
+// number of pixels.
+template <bool all_leave, bool same_count>
+__attribute__((always_inline)) inline void Recurrence(std::uint8_t* row, const std::uint64_t* recip,
+                                                      const std::int32_t* delta, std::ptrdiff_t behind, int x0,
+                                                      int x1, std::uint32_t& s0, std::uint32_t& s1,
+                                                      std::uint32_t& s2) noexcept {
+  const int r = static_cast<int>(behind / 3);
+  std::uint32_t a0 = s0, a1 = s1, a2 = s2;
+  const std::uint64_t run_m = recip[x0];
+  for (int x = x0, k = 0; x < x1; ++x, k += 3) {
+    const int i = 3 * x;
+    const std::uint64_t m = same_count ? run_m : recip[x];
+    const auto n0 = static_cast<std::uint32_t>((a0 * m) >> kShift);
+    const auto n1 = static_cast<std::uint32_t>((a1 * m) >> kShift);
+    const auto n2 = static_cast<std::uint32_t>((a2 * m) >> kShift);
+    row[i] = static_cast<std::uint8_t>(n0);
+    row[i + 1] = static_cast<std::uint8_t>(n1);
+    row[i + 2] = static_cast<std::uint8_t>(n2);
+    std::uint32_t l0 = 0, l1 = 0, l2 = 0;
+    if (all_leave || x >= r) {
+      l0 = row[i - behind];
+      l1 = row[i - behind + 1];
+      l2 = row[i - behind + 2];
+    }
+    // Sum everything but the new value first, while the multiply runs: the compiler would
+    // otherwise add the new value first and put three adds on the chain instead of one.
+    std::uint32_t t0 = a0 + static_cast<std::uint32_t>(delta[k]) - l0;
+    std::uint32_t t1 = a1 + static_cast<std::uint32_t>(delta[k + 1]) - l1;
+    std::uint32_t t2 = a2 + static_cast<std::uint32_t>(delta[k + 2]) - l2;
+    asm("" : "+r"(t0), "+r"(t1), "+r"(t2));
+    a0 = t0 + n0;
+    a1 = t1 + n1;
+    a2 = t2 + n2;
+  }
+  s0 = a0;
+  s1 = a1;
+  s2 = a2;
+}
 
 struct BlurJob {
   int width = 0;
@@ -45,7 +90,9 @@ struct BlurJob {
   std::vector<std::uint64_t> reciprocal;     // by pixel count n
   std::vector<int> columns_in_window;        // by x
   std::vector<std::uint8_t> zero_row;        // stands in for rows outside the picture
-  std::vector<std::int32_t> column_sums[2];  // padded, 3 per column, by row parity
+  // Padded, 3 per column, by row parity. At most 2 * 90 rows of 255: 16 bits suffice, and
+  // the vectorised updates then take eight columns at a time.
+  std::vector<std::uint16_t> column_sums[2];
   ThreadState state[2];
   RowProgress progress;
 
@@ -73,10 +120,10 @@ void BlurJob::Row(int y) noexcept {
   const int r = radius;
   std::uint8_t* const row = rows[y];
   const std::ptrdiff_t offset = 3 * pad;
-  std::int32_t* const sums = column_sums[y & 1].data() + offset;
-  const std::int32_t* const sums_above = column_sums[(y + 1) & 1].data() + offset;
+  std::uint16_t* const sums = column_sums[y & 1].data() + offset;
+  const std::uint16_t* const sums_above = column_sums[(y + 1) & 1].data() + offset;
   ThreadState& st = state[y & 1];
-  std::int32_t* const entering = st.entering.data() + offset;
+  std::uint16_t* const entering = st.entering.data() + offset;
   const std::uint8_t* const above = y > 0 ? rows[y - 1] : zero_row.data();
   const std::uint8_t* const row_leaving = y - 1 - r >= 0 ? rows[y - 1 - r] : zero_row.data();
   const std::uint8_t* const row_entering = y + r < height ? rows[y + r] : zero_row.data();
@@ -97,28 +144,28 @@ void BlurJob::Row(int y) noexcept {
       for (int i = 3 * computed; i < 3 * end; ++i) sums[i] = 0;
       for (int k = 1; k <= last_below; ++k) {
         const std::uint8_t* below = rows[k];
-        for (int i = 3 * computed; i < 3 * end; ++i) sums[i] += below[i];
+        for (int i = 3 * computed; i < 3 * end; ++i) sums[i] = static_cast<std::uint16_t>(sums[i] + below[i]);
       }
     } else {
       progress.WaitFor(y - 1, end);
       for (int i = 3 * computed; i < 3 * end; ++i) {
-        const std::int32_t others = sums_above[i] + above[i] - row_leaving[i] + row_entering[i];
-        sums[i] = others - row[i];
-        entering[i] = others;
+        const int others = sums_above[i] + above[i] - row_leaving[i] + row_entering[i];
+        sums[i] = static_cast<std::uint16_t>(others - row[i]);
+        entering[i] = static_cast<std::uint16_t>(others);
       }
       computed = end;
       return;
     }
-    for (int i = 3 * computed; i < 3 * end; ++i) entering[i] = sums[i] + row[i];
+    for (int i = 3 * computed; i < 3 * end; ++i) entering[i] = static_cast<std::uint16_t>(sums[i] + row[i]);
     computed = end;
   };
 
   compute_columns(y == 0 ? w : std::min(w, r + 1));
-  std::int32_t s0 = 0, s1 = 0, s2 = 0;
+  std::uint32_t s0 = 0, s1 = 0, s2 = 0;
   for (int c = 0; c <= std::min(r, w - 1); ++c) {
-    s0 += entering[3 * c];
-    s1 += entering[3 * c + 1];
-    s2 += entering[3 * c + 2];
+    s0 += static_cast<std::uint32_t>(entering[3 * c]);
+    s1 += static_cast<std::uint32_t>(entering[3 * c + 1]);
+    s2 += static_cast<std::uint32_t>(entering[3 * c + 2]);
   }
 
   alignas(64) std::int32_t delta[3 * kRun];
@@ -133,30 +180,18 @@ void BlurJob::Row(int y) noexcept {
     // entering on the right (zero past the edge), the pixel's old value, the column
     // sum leaving on the left (zero before the edge).
     const int count = 3 * (x1 - x0);
-    const std::int32_t* const ent = entering + 3 * x0 + ahead;
-    const std::int32_t* const rem = sums + 3 * x0 - behind;
+    const std::uint16_t* const ent = entering + 3 * x0 + ahead;
+    const std::uint16_t* const rem = sums + 3 * x0 - behind;
     const std::uint8_t* const old = row + 3 * x0;
     for (int k = 0; k < count; ++k) delta[k] = ent[k] - old[k] - rem[k];
 
     // The recurrence: each new value enters the sums of the pixels after it.
-    for (int x = x0, k = 0; x < x1; ++x, k += 3) {
-      const int i = 3 * x;
-      const std::uint64_t m = recip[x];
-      const auto n0 = static_cast<std::int32_t>((static_cast<std::uint64_t>(s0) * m) >> kShift);
-      const auto n1 = static_cast<std::int32_t>((static_cast<std::uint64_t>(s1) * m) >> kShift);
-      const auto n2 = static_cast<std::int32_t>((static_cast<std::uint64_t>(s2) * m) >> kShift);
-      row[i] = static_cast<std::uint8_t>(n0);
-      row[i + 1] = static_cast<std::uint8_t>(n1);
-      row[i + 2] = static_cast<std::uint8_t>(n2);
-      std::int32_t l0 = 0, l1 = 0, l2 = 0;
-      if (x >= r) {  // the new value of the pixel leaving on the left
-        l0 = row[i - behind];
-        l1 = row[i - behind + 1];
-        l2 = row[i - behind + 2];
-      }
-      s0 += (delta[k] - l0) + n0;
-      s1 += (delta[k + 1] - l1) + n1;
-      s2 += (delta[k + 2] - l2) + n2;
+    if (x0 >= r && x1 <= w - r) {  // every window of the run is r columns wide on both sides
+      Recurrence<true, true>(row, recip, delta, behind, x0, x1, s0, s1, s2);
+    } else if (x0 >= r) {
+      Recurrence<true, false>(row, recip, delta, behind, x0, x1, s0, s1, s2);
+    } else {
+      Recurrence<false, false>(row, recip, delta, behind, x0, x1, s0, s1, s2);
     }
     progress.Publish(y, x1);
   }

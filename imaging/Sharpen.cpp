@@ -34,11 +34,15 @@ constexpr int kTableSize = kZMax - kZMin + 1;
 __attribute__((noinline, optimize("no-tree-vectorize", "no-tree-slp-vectorize"))) void SharpenRun(
     const std::uint8_t* table, const std::int16_t* index, const std::uint8_t* unfiltered, int count,
     std::uint8_t* out) noexcept {
-  int u0 = out[-3], u1 = out[-2], u2 = out[-1];
+  // The row of the table is found off the chain; the chain is one load and one add.
+  unsigned u0 = out[-3], u1 = out[-2], u2 = out[-1];
   for (int k = 0; k < count; k += 3) {
-    u0 = table[index[k] + u0] + unfiltered[k];
-    u1 = table[index[k + 1] + u1] + unfiltered[k + 1];
-    u2 = table[index[k + 2] + u2] + unfiltered[k + 2];
+    const std::uint8_t* const t0 = table + index[k];
+    const std::uint8_t* const t1 = table + index[k + 1];
+    const std::uint8_t* const t2 = table + index[k + 2];
+    u0 = static_cast<unsigned>(t0[u0] + unfiltered[k]);
+    u1 = static_cast<unsigned>(t1[u1] + unfiltered[k + 1]);
+    u2 = static_cast<unsigned>(t2[u2] + unfiltered[k + 2]);
     out[k] = static_cast<std::uint8_t>(u0);
     out[k + 1] = static_cast<std::uint8_t>(u1);
     out[k + 2] = static_cast<std::uint8_t>(u2);

@@ -25,7 +25,9 @@ class RowProgress {
 
   // Row y has its first `done` pixels final.
   void Publish(int y, int done) noexcept {
-    slots_[y & 1].value.store(Encode(y, done), std::memory_order_release);
+    std::atomic<std::int64_t>& slot = slots_[y & 1].value;
+    slot.store(Encode(y, done), std::memory_order_release);
+    slot.notify_all();  // cheap when nobody sleeps on it
   }
 
   // Waits until row y has at least `needed` pixels final and returns how many it has.
@@ -35,15 +37,17 @@ class RowProgress {
     const std::int64_t target = Encode(y, needed);
     const std::atomic<std::int64_t>& slot = slots_[y & 1].value;
     std::int64_t seen = slot.load(std::memory_order_acquire);
-    for (unsigned spins = 0; seen < target; ++spins) {
-      if (spins < 2000) {
-        Pause();
-      } else {
-        std::this_thread::yield();  // the other thread may not be running at all
-      }
+    // A short spin covers the usual few-pixel lag; after that the other thread is
+    // probably not running, so sleep rather than take the processor from it.
+    for (int spins = 0; seen < target && spins < 500; ++spins) {
+      Pause();
       seen = slot.load(std::memory_order_acquire);
     }
-    // The slot may already carry row y + 2, which implies row y is complete.
+    while (seen < target) {
+      slot.wait(seen, std::memory_order_acquire);
+      seen = slot.load(std::memory_order_acquire);
+    }
+  // The slot may already carry row y + 2, which implies row y is complete.
     return seen >= Encode(y + 1, 0) ? static_cast<int>(stride_ - 1) : static_cast<int>(seen - Encode(y, 0));
   }
 

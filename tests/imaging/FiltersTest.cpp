@@ -88,6 +88,17 @@ TEST(BoxBlurTest, LargeRadiiAndBigEnoughForTwoThreads) {
     detail::BoxBlurInPlace(r, actual, true);
     EXPECT_TRUE(SamePixels(actual, expected)) << "R=" << r;
   }
+  // The largest column sums: 180 rows of nearly white above and below a pixel.
+  Bitmap bright = SkewedBitmap(7, 200, 44);
+  for (int y = 0; y < 200; ++y)
+    for (int i = 0; i < 21; ++i)
+      if (bright.ScanLine(y)[i] < 128) bright.ScanLine(y)[i] = static_cast<std::uint8_t>(255 - (i + y) % 3);
+  for (const bool two_threads : {false, true}) {
+    Bitmap expected(bright), actual(bright);
+    literal::BoxBlur(90, expected);
+    detail::BoxBlurInPlace(90, actual, two_threads);
+    EXPECT_TRUE(SamePixels(actual, expected));
+  }
   const Bitmap photo = test::PhotoLikeBitmap(400, 340, 3);
   for (const int r : {1, 6}) {
     Bitmap expected(photo);
