@@ -81,6 +81,7 @@ void ApplySquare(std::uint8_t* row, std::size_t n) noexcept {
   const __m128i c127 = _mm_set1_epi16(127);
   const __m128i one = _mm_set1_epi16(1);
   for (; i + 16 <= n; i += 16) {
+    _mm_prefetch(reinterpret_cast<const char*>(row + i) + 512, _MM_HINT_T0);
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
     __m128i half[2] = {_mm_unpacklo_epi8(v, zero), _mm_unpackhi_epi8(v, zero)};
     for (__m128i& h : half) {

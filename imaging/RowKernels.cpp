@@ -75,6 +75,8 @@ void BlendBytes(const std::uint8_t* source, std::uint8_t* target, std::size_t n,
   const __m128i wa = _mm_set1_epi16(static_cast<short>(a));
   const __m128i wb = _mm_set1_epi16(static_cast<short>(b));
   for (; i + 16 <= n; i += 16) {
+    _mm_prefetch(reinterpret_cast<const char*>(source + i) + 512, _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(target + i) + 512, _MM_HINT_T0);
     const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
     const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(target + i));
     const __m128i lo = _mm_srli_epi16(
