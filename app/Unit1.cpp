@@ -314,21 +314,4 @@ void TForm1::RGButton3Click() {
   zumo::WritePhotoFile(picture, FileSystemPath(last_save_name_), chosen->format, chosen->quality);
 }
 
-// --- retouching ---
-
-void TForm1::RGButton4Click() {
-  // The one-button filter is connected here.
-}
-
-void TForm1::RGButton5Click() {
-  // The preset techniques are connected here.
-}
-
-// The slider change handlers: the retouching handlers are connected here.
-void TForm1::TrackBar1Change() {}
-void TForm1::TrackBar2Change() {}
-void TForm1::TrackBar3Change() {}
-void TForm1::TrackBar4Change() {}
-void TForm1::TrackBar5Change() {}
-void TForm1::TrackBar6Change() {}
-void TForm1::TrackBar7Change() {}
+// The retouching handlers (sliders, one-button filter, techniques) are in Unit1Retouch.cpp.

@@ -1,0 +1,138 @@
+// The retouching handlers of the window: the seven sliders, the one-button Zumo filter and
+// the preset techniques. They only pass pictures between the stores and call the engine;
+// the filter's and the techniques' pixel chains are the engine's (imaging/Techniques.h),
+// the same ones zumo-batch runs.
+#include <cstdint>
+
+#include "BusyCursor.h"
+#include "Lib/common/SizeStep.h"
+#include "Unit1.h"
+#include "imaging/Techniques.h"
+#include "ui_Unit1.h"
+
+namespace {
+
+using zumo::app::BusyCursor;
+
+// Slider groups as ActiveGroup names them.
+constexpr std::int32_t kColourGroup = 1;
+constexpr std::int32_t kContrastGroup = 2;
+constexpr std::int32_t kSharpnessGroup = 3;
+constexpr std::int32_t kBrightnessGroup = 4;
+constexpr std::int32_t kMonochromeGroup = 5;
+constexpr std::int32_t kFilterGroup = 100;
+
+constexpr int kFilterSmallestRadius = 5;
+
+// One change notification of a slider of `group`. On a group switch the shown picture
+// becomes the base and Set_Int puts every slider back to 0, re-entering the handlers of
+// the sliders it moves; the change that caused the switch is therefore not applied. Then
+// the shown picture is rebuilt from the base with the positions as they stand now.
+//
+// The copies share pixels until written (copy on write): the base reaches WorkBitmap for
+// nothing, the operation's first write makes WorkBitmap's own copy, and the result reaches
+// Image1 for nothing again. So one change costs one copy and one pass of the operation.
+template <class Operation>
+void SliderChange(TForm1& form, std::int32_t group, Operation operation) {
+  Ui::TForm1& ui = form.Controls();
+  if (ActiveGroup != group) {
+    ActiveGroup = group;
+    ui.Image2->Bitmap().Assign(ui.Image1->Bitmap());
+    form.Set_Int();
+  }
+  WorkBitmap->Assign(ui.Image2->Bitmap());
+  operation(*WorkBitmap);
+  ui.Image1->AssignBitmap(*WorkBitmap);
+}
+
+// The three colour sliders make one call with all three offsets; raising a slider
+// (towards its minimum at the top) adds to its channel.
+void ColourChange(TForm1& form) {
+  const Ui::TForm1& ui = form.Controls();
+  SliderChange(form, kColourGroup, [&ui](zumo::TABitmap& work) {
+    work.ShiftRGB(-2 * ui.TrackBar1->value(), -2 * ui.TrackBar2->value(), -2 * ui.TrackBar3->value(), work);
+  });
+}
+
+}  // namespace
+
+void TForm1::TrackBar1Change() { ColourChange(*this); }
+void TForm1::TrackBar2Change() { ColourChange(*this); }
+void TForm1::TrackBar3Change() { ColourChange(*this); }
+
+void TForm1::TrackBar4Change() {
+  SliderChange(*this, kContrastGroup, [this](zumo::TABitmap& work) { work.Contrast(-ui->TrackBar4->value(), work); });
+}
+
+// Sharpness against blur: above the middle a sharpen mixed in by -p/256, below it a box
+// blur whose radius is the position divided by 20, truncated (0 up to 19).
+void TForm1::TrackBar5Change() {
+  BusyCursor busy;
+  SliderChange(*this, kSharpnessGroup, [this](zumo::TABitmap& work) {
+    const int position = ui->TrackBar5->value();
+    if (position < 0)
+      work.Sharpen(-position, work);
+    else
+      work.BoxBlur(static_cast<int>(position / 20.0), work);
+  });
+}
+
+void TForm1::TrackBar6Change() {
+  SliderChange(*this, kBrightnessGroup, [this](zumo::TABitmap& work) {
+    work.Brightness(work, static_cast<std::int16_t>(-ui->TrackBar6->value()));
+  });
+}
+
+void TForm1::TrackBar7Change() {
+  SliderChange(*this, kMonochromeGroup, [this](zumo::TABitmap& work) {
+    work.Desaturate(work, static_cast<std::uint8_t>(ui->TrackBar7->value()));
+  });
+}
+
+// The one-button filter on the picture as shown: a sharpen at 50/256, a box blur whose
+// radius grows with the picture's size, and the sharpened picture laid over the blur at
+// 100/256. The result becomes the shown picture and the base; Image11 and WorkBitmap keep
+// the sharpened picture.
+void TForm1::RGButton4Click() {
+  BusyCursor busy;
+  ActiveGroup = kFilterGroup;
+  // Set_Int may rebuild the shown picture from its slider handlers: keep the picture as
+  // shown in Image11 and put it back afterwards.
+  ui->Image11->AssignBitmap(ui->Image1->Bitmap());
+  Set_Int();
+  ui->Image1->AssignBitmap(ui->Image11->Bitmap());
+
+  // Image11 takes the sharpened picture's size, so its size and the picture's agree and
+  // the engine's radius classes are the ones of Image11.
+  zumo::GlowResult glow = zumo::ApplyGlow(*WorkBitmap, ui->Image1->Bitmap(), kFilterSmallestRadius);
+  ui->Image11->AssignBitmap(glow.sharpened);
+  ui->Image1->AssignBitmap(glow.result);
+  ui->Image2->Bitmap().Assign(ui->Image1->Bitmap());
+}
+
+// Runs the selected preset technique on the loaded photo brought to the selected size.
+// Nothing done since the load carries over; the result becomes the shown picture and the
+// base, and every slider goes back to 0. ActiveGroup is left to the slider handlers.
+void TForm1::RGButton5Click() {
+  BusyCursor busy;
+  WorkBitmap->Assign(ui->Image3->Bitmap());
+  const zumo::Bitmap base = zumo::BringToPreset(*WorkBitmap, SelectedSizePreset());
+  ui->Image1->AssignBitmap(base);
+  ui->Image2->AssignBitmap(base);
+
+  zumo::Technique technique = zumo::Technique::Omakase;  // RadioButton2, selected at start
+  if (ui->RadioButton3->isChecked())
+    technique = zumo::Technique::Furusugi;
+  else if (ui->RadioButton4->isChecked())
+    technique = zumo::Technique::Hadesugi;
+  else if (ui->RadioButton12->isChecked())
+    technique = zumo::Technique::Yarisugi;
+
+  zumo::TechniqueResult chain = zumo::ApplyTechnique(*WorkBitmap, ui->Image2->Bitmap(), technique);
+  ui->Image1->AssignBitmap(chain.result);
+  if (chain.scratch) ui->Image11->AssignBitmap(*chain.scratch);
+
+  ui->Image2->AssignBitmap(ui->Image1->Bitmap());
+  Set_Int();
+  ui->Image1->AssignBitmap(ui->Image2->Bitmap());
+}
