@@ -31,7 +31,6 @@ constexpr int kRun = 64;  // pixels per run: the vectorised part works a run at 
 
 // Per row parity (and so per thread) state, each on its own cache lines.
 struct alignas(64) ThreadState {
-  std::vector<std::uint16_t> entering;    // padded: column sum plus the old current-row value
   std::vector<std::uint64_t> reciprocal;  // by x, for the row count below
   int rows_in_window = -1;
 };
@@ -107,7 +106,6 @@ struct BlurJob {
     const std::size_t padded = 3 * (static_cast<std::size_t>(w) + 2 * pad);
     for (auto& sums : column_sums) sums.assign(padded, 0);
     for (auto& st : state) {
-      st.entering.assign(padded, 0);
       st.reciprocal.resize(w);
     }
   }
@@ -123,7 +121,6 @@ void BlurJob::Row(int y) noexcept {
   std::uint16_t* const sums = column_sums[y & 1].data() + offset;
   const std::uint16_t* const sums_above = column_sums[(y + 1) & 1].data() + offset;
   ThreadState& st = state[y & 1];
-  std::uint16_t* const entering = st.entering.data() + offset;
   const std::uint8_t* const above = y > 0 ? rows[y - 1] : zero_row.data();
   const std::uint8_t* const row_leaving = y - 1 - r >= 0 ? rows[y - 1 - r] : zero_row.data();
   const std::uint8_t* const row_entering = y + r < height ? rows[y + r] : zero_row.data();
@@ -135,55 +132,59 @@ void BlurJob::Row(int y) noexcept {
   }
   const std::uint64_t* const recip = st.reciprocal.data();
 
-  // Columns [0, computed) hold this row's column sums (rows above new, rows below old).
-  int computed = 0;
-  auto compute_columns = [&](int end) {
-    if (end <= computed) return;
+  // Makes sums[c] this row's column sum (rows above new, rows below old) for c in
+  // [c0, c1), and stores sum plus the current row's old value, the amount the column
+  // brings into a window, at entering[c - c0]. Row y - 1 must be final up to c1.
+  auto compute_columns = [&](int c0, int c1, std::uint16_t* ent) {
     if (y == 0) {
-      const int last_below = std::min(height - 1, r);
-      for (int i = 3 * computed; i < 3 * end; ++i) sums[i] = 0;
-      for (int k = 1; k <= last_below; ++k) {
-        const std::uint8_t* below = rows[k];
-        for (int i = 3 * computed; i < 3 * end; ++i) sums[i] = static_cast<std::uint16_t>(sums[i] + below[i]);
-      }
-    } else {
-      progress.WaitFor(y - 1, end);
-      for (int i = 3 * computed; i < 3 * end; ++i) {
-        const int others = sums_above[i] + above[i] - row_leaving[i] + row_entering[i];
-        sums[i] = static_cast<std::uint16_t>(others - row[i]);
-        entering[i] = static_cast<std::uint16_t>(others);
-      }
-      computed = end;
+      for (int i = 3 * c0; i < 3 * c1; ++i) ent[i - 3 * c0] = static_cast<std::uint16_t>(sums[i] + row[i]);
       return;
     }
-    for (int i = 3 * computed; i < 3 * end; ++i) entering[i] = static_cast<std::uint16_t>(sums[i] + row[i]);
-    computed = end;
+    progress.WaitFor(y - 1, c1);
+    for (int i = 3 * c0; i < 3 * c1; ++i) {
+      const int brings = sums_above[i] + above[i] - row_leaving[i] + row_entering[i];
+      sums[i] = static_cast<std::uint16_t>(brings - row[i]);
+      ent[i - 3 * c0] = static_cast<std::uint16_t>(brings);
+    }
   };
 
-  compute_columns(y == 0 ? w : std::min(w, r + 1));
+  if (y == 0) {  // the first row's column sums are the rows below it, all at once
+    const int last_below = std::min(height - 1, r);
+    std::fill(sums, sums + 3 * w, std::uint16_t{0});
+    for (int k = 1; k <= last_below; ++k) {
+      const std::uint8_t* below = rows[k];
+      for (int i = 0; i < 3 * w; ++i) sums[i] = static_cast<std::uint16_t>(sums[i] + below[i]);
+    }
+  }
+  // The first window: columns 0..r.
+  alignas(64) std::uint16_t entering[3 * (kRun + kMaxBlurRadius + 1)];
+  const int first_columns = std::min(w, r + 1);
+  compute_columns(0, first_columns, entering);
   std::uint32_t s0 = 0, s1 = 0, s2 = 0;
-  for (int c = 0; c <= std::min(r, w - 1); ++c) {
-    s0 += static_cast<std::uint32_t>(entering[3 * c]);
-    s1 += static_cast<std::uint32_t>(entering[3 * c + 1]);
-    s2 += static_cast<std::uint32_t>(entering[3 * c + 2]);
+  for (int c = 0; c < first_columns; ++c) {
+    s0 += entering[3 * c];
+    s1 += entering[3 * c + 1];
+    s2 += entering[3 * c + 2];
   }
 
   alignas(64) std::int32_t delta[3 * kRun];
-  const std::ptrdiff_t ahead = 3 * (r + 1);
   const std::ptrdiff_t behind = 3 * r;
   for (int x0 = 0; x0 < w; x0 += kRun) {
     const int x1 = std::min(x0 + kRun, w);
-    // The run's last pixel brings in column x1 + r.
-    compute_columns(std::min(w, x1 + r + 1));
+    // Pixel x brings in column x + r + 1; past the right edge a column brings nothing.
+    const int c0 = x0 + r + 1;
+    const int c1 = std::min(w, x1 + r + 1);
+    const int count = 3 * (x1 - x0);
+    const int inside = c1 > c0 ? 3 * (c1 - c0) : 0;
+    if (inside > 0) compute_columns(c0, c1, entering);
+    std::fill(entering + inside, entering + count, std::uint16_t{0});
     // What the running sum gains and loses at each pixel, apart from the new value of
     // the pixel itself and of the one leaving on the left (not known yet): the column
-    // entering on the right (zero past the edge), the pixel's old value, the column
-    // sum leaving on the left (zero before the edge).
-    const int count = 3 * (x1 - x0);
-    const std::uint16_t* const ent = entering + 3 * x0 + ahead;
+    // entering on the right, the pixel's old value, the column sum leaving on the left
+    // (zero before the edge: the arrays are padded).
     const std::uint16_t* const rem = sums + 3 * x0 - behind;
     const std::uint8_t* const old = row + 3 * x0;
-    for (int k = 0; k < count; ++k) delta[k] = ent[k] - old[k] - rem[k];
+    for (int k = 0; k < count; ++k) delta[k] = entering[k] - old[k] - rem[k];
 
     // The recurrence: each new value enters the sums of the pixels after it.
     if (x0 >= r && x1 <= w - r) {  // every window of the run is r columns wide on both sides
