@@ -45,6 +45,22 @@ TEST_F(RetouchSliders, ColourSlidersShiftAllThreeChannelsTogetherFromTheBase) {
   EXPECT_TRUE(SamePixels(Shown(), photo));
 }
 
+TEST_F(RetouchSliders, PicturesTakenFromTheStoresStayAsTheyWereThroughLaterChanges) {
+  const Bitmap photo = Load(23, 11);
+  ui().TrackBar6->setValue(-1);
+  std::vector<std::pair<Bitmap, Bitmap>> kept;  // a copy of each shown picture, and its pixels
+  for (int position : {-5, -9, -5, 7, -9}) {
+    ui().TrackBar6->setValue(position);
+    const Bitmap expected = EveryByte(photo, [position](int v, int) { return TABitmap::Clip(v - position); });
+    ASSERT_TRUE(SamePixels(Shown(), expected)) << position;
+    ASSERT_TRUE(SamePixels(*WorkBitmap, expected));
+    kept.emplace_back(Shown(), EveryByte(expected, [](int v, int) { return v; }));
+  }
+  for (const auto& [copy, pixels] : kept) EXPECT_TRUE(SamePixels(copy, pixels));
+  EXPECT_TRUE(SamePixels(Base(), photo));
+  EXPECT_TRUE(SamePixels(Loaded(), photo));
+}
+
 TEST_F(RetouchSliders, ArrowKeysOnContrastSwitchFirstAndApplyTheSecondPress) {
   const Bitmap photo = Load(33, 20);
   ui().TrackBar4->setFocus();
