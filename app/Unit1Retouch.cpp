@@ -81,7 +81,9 @@ void TForm1::TrackBar2Change() { ColourChange(*this, slider_spare_); }
 void TForm1::TrackBar3Change() { ColourChange(*this, slider_spare_); }
 
 void TForm1::TrackBar4Change() {
-  SliderChange(*this, slider_spare_, kContrastGroup, [this](zumo::Bitmap& target) { WorkBitmap->Contrast(-ui->TrackBar4->value(), target); });
+  SliderChange(*this, slider_spare_, kContrastGroup, [this](zumo::Bitmap& target) {
+    WorkBitmap->Contrast(-ui->TrackBar4->value(), target);
+  });
 }
 
 // Sharpness against blur: above the middle a sharpen mixed in by -p/256, below it a box
