@@ -5,43 +5,11 @@
 #include <new>
 #include <utility>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
 #include "platform/BmpFile.h"
+#include "platform/PixelMemory.h"
 
 namespace zumo {
 namespace {
-
-// Photo-sized buffers come fresh from the system, and faulting them in 4 KB pages costs
-// about as much as a copy of the picture; asking for huge pages before the first touch
-// takes most of that away. Only a hint: it changes nothing visible.
-void PreferHugePages(std::uint8_t* data, std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr std::size_t kWorthIt = 8u << 20;
-  if (bytes < kWorthIt) return;
-  const std::uintptr_t page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  const std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
-  const std::uintptr_t end = reinterpret_cast<std::uintptr_t>(data) + bytes;
-  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)data;
-  (void)bytes;
-#endif
-}
-
-std::shared_ptr<std::uint8_t[]> Allocate(std::size_t bytes) {
-  if (bytes == 0) return nullptr;
-  try {
-    auto pixels = std::make_shared_for_overwrite<std::uint8_t[]>(bytes);
-    PreferHugePages(pixels.get(), bytes);
-    return pixels;
-  } catch (const std::bad_alloc&) {
-    throw Error(messages::kOutOfMemory);
-  }
-}
 
 int NonNegative(int v) { return v < 0 ? 0 : v; }
 
@@ -66,7 +34,7 @@ Bitmap::Bitmap(int width, int height, Uninitialized) {
   width_ = width;
   height_ = height;
   stride_ = StrideFor(width);
-  pixels_ = Allocate(static_cast<std::size_t>(stride_) * height_);
+  pixels_ = AllocatePixels(static_cast<std::size_t>(stride_) * height_);
   // Zero the row padding so that nothing undefined ever reaches a file or a comparison.
   const std::size_t row_bytes = 3 * static_cast<std::size_t>(width_);
   if (static_cast<std::size_t>(stride_) > row_bytes) {
@@ -156,7 +124,7 @@ void Bitmap::Resize(int width, int height) {
 void Bitmap::Detach() {
   if (pixels_ && pixels_.use_count() > 1) {
     const std::size_t bytes = static_cast<std::size_t>(stride_) * height_;
-    auto copy = Allocate(bytes);
+    auto copy = AllocatePixels(bytes);
     std::memcpy(copy.get(), pixels_.get(), bytes);
     pixels_ = std::move(copy);
   }
