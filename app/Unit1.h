@@ -95,7 +95,4 @@ class TForm1 : public QWidget {
   int handler_depth_ = 0;
   std::exception_ptr nested_error_;
   bool centred_ = false;
-  // The pixel buffer the next slider change computes into: the handlers take turns with
-  // the shown picture's buffer, so a change reuses memory instead of allocating anew.
-  zumo::Bitmap slider_spare_;
 };

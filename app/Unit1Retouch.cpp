@@ -3,8 +3,6 @@
 // the filter's and the techniques' pixel chains are the engine's (imaging/Techniques.h),
 // the same ones zumo-batch runs.
 #include <cstdint>
-#include <cstring>
-#include <utility>
 
 #include "BusyCursor.h"
 #include "Lib/common/SizeStep.h"
@@ -26,62 +24,44 @@ constexpr std::int32_t kFilterGroup = 100;
 
 constexpr int kFilterSmallestRadius = 5;
 
-// `spare` takes the size and pixels of `source`. They are written into spare's own buffer
-// when it has the right size and no picture store shares it (a buffer already paged in);
-// otherwise into a new one. Whatever else might share it, the write detaches first.
-void CopyInto(const zumo::Bitmap& source, zumo::Bitmap& spare, const Ui::TForm1& ui) {
-  bool shared = spare.SharesPixelsWith(*WorkBitmap);
-  for (const zumo::TImage* store : {ui.Image1, ui.Image2, ui.Image3, ui.Image11})
-    shared = shared || spare.SharesPixelsWith(store->Picture().HeldBitmap());
-  if (shared || spare.Width() != source.Width() || spare.Height() != source.Height())
-    spare = zumo::Bitmap(source.Width(), source.Height(), zumo::Bitmap::Uninitialized{});
-  if (source.Empty()) return;
-  std::memcpy(spare.MutableBits(), source.Bits(), static_cast<std::size_t>(source.Stride()) * source.Height());
-}
-
 // One change notification of a slider of `group`. On a group switch the shown picture
 // becomes the base and Set_Int puts every slider back to 0, re-entering the handlers of
 // the sliders it moves; the change that caused the switch is therefore not applied. Then
-// the shown picture is rebuilt from the base with the positions as they stand now, and
-// WorkBitmap, Image1 and the base end as if WorkBitmap had taken a copy of the base and
-// the operation had run on it.
+// WorkBitmap takes the base, the group's operation runs on it with the positions as they
+// stand now, and the shown picture takes the result.
 //
-// The pixels are computed in `spare`, which takes turns with the shown picture's buffer:
-// a change costs one copy of the base and one pass of the operation, into memory already
-// in use; WorkBitmap and Image1 then share the result (copy on write).
+// The copies share pixels until written (copy on write), so a change costs one copy of the
+// base, made by the operation's first write, and one pass of the operation.
 template <class Operation>
-void SliderChange(TForm1& form, zumo::Bitmap& spare, std::int32_t group, Operation operation) {
+void SliderChange(TForm1& form, std::int32_t group, Operation operation) {
   Ui::TForm1& ui = form.Controls();
   if (ActiveGroup != group) {
     ActiveGroup = group;
     ui.Image2->Bitmap().Assign(ui.Image1->Bitmap());
     form.Set_Int();
   }
-  zumo::Bitmap previous = ui.Image1->Picture().HeldBitmap();
-  CopyInto(ui.Image2->Bitmap(), spare, ui);
-  operation(spare);
-  WorkBitmap->Assign(spare);
-  ui.Image1->AssignBitmap(spare);
-  spare = std::move(previous);  // the buffer shown until now, free for the next change
+  WorkBitmap->Assign(ui.Image2->Bitmap());
+  operation(*WorkBitmap);
+  ui.Image1->AssignBitmap(*WorkBitmap);
 }
 
 // The three colour sliders make one call with all three offsets; raising a slider
 // (towards its minimum at the top) adds to its channel.
-void ColourChange(TForm1& form, zumo::Bitmap& spare) {
+void ColourChange(TForm1& form) {
   const Ui::TForm1& ui = form.Controls();
-  SliderChange(form, spare, kColourGroup, [&ui](zumo::Bitmap& target) {
+  SliderChange(form, kColourGroup, [&ui](zumo::Bitmap& target) {
     WorkBitmap->ShiftRGB(-2 * ui.TrackBar1->value(), -2 * ui.TrackBar2->value(), -2 * ui.TrackBar3->value(), target);
   });
 }
 
 }  // namespace
 
-void TForm1::TrackBar1Change() { ColourChange(*this, slider_spare_); }
-void TForm1::TrackBar2Change() { ColourChange(*this, slider_spare_); }
-void TForm1::TrackBar3Change() { ColourChange(*this, slider_spare_); }
+void TForm1::TrackBar1Change() { ColourChange(*this); }
+void TForm1::TrackBar2Change() { ColourChange(*this); }
+void TForm1::TrackBar3Change() { ColourChange(*this); }
 
 void TForm1::TrackBar4Change() {
-  SliderChange(*this, slider_spare_, kContrastGroup, [this](zumo::Bitmap& target) {
+  SliderChange(*this, kContrastGroup, [this](zumo::Bitmap& target) {
     WorkBitmap->Contrast(-ui->TrackBar4->value(), target);
   });
 }
@@ -90,7 +70,7 @@ void TForm1::TrackBar4Change() {
 // blur whose radius is the position divided by 20, truncated (0 up to 19).
 void TForm1::TrackBar5Change() {
   BusyCursor busy;
-  SliderChange(*this, slider_spare_, kSharpnessGroup, [this](zumo::Bitmap& target) {
+  SliderChange(*this, kSharpnessGroup, [this](zumo::Bitmap& target) {
     const int position = ui->TrackBar5->value();
     if (position < 0)
       WorkBitmap->Sharpen(-position, target);
@@ -100,13 +80,13 @@ void TForm1::TrackBar5Change() {
 }
 
 void TForm1::TrackBar6Change() {
-  SliderChange(*this, slider_spare_, kBrightnessGroup, [this](zumo::Bitmap& target) {
+  SliderChange(*this, kBrightnessGroup, [this](zumo::Bitmap& target) {
     WorkBitmap->Brightness(target, static_cast<std::int16_t>(-ui->TrackBar6->value()));
   });
 }
 
 void TForm1::TrackBar7Change() {
-  SliderChange(*this, slider_spare_, kMonochromeGroup, [this](zumo::Bitmap& target) {
+  SliderChange(*this, kMonochromeGroup, [this](zumo::Bitmap& target) {
     WorkBitmap->Desaturate(target, static_cast<std::uint8_t>(ui->TrackBar7->value()));
   });
 }

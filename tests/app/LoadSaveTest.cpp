@@ -216,8 +216,12 @@ TEST_F(WindowFiles, AFailedLoadLeavesEveryPictureAsItWas) {
     ASSERT_TRUE(script.Done());
     ASSERT_EQ(script.Messages().size(), 1);
     const QString message = script.Messages().front();
-    if (!c.message.isEmpty()) EXPECT_EQ(message, c.message);
-    if (c.name == "damaged.jpg") EXPECT_TRUE(message.startsWith(QString::fromUtf8("JPEG エラー #"))) << message.toStdString();
+    if (!c.message.isEmpty()) {
+      EXPECT_EQ(message, c.message);
+    }
+    if (c.name == "damaged.jpg") {
+      EXPECT_TRUE(message.startsWith(QString::fromUtf8("JPEG エラー #"))) << message.toStdString();
+    }
     EXPECT_TRUE(message.endsWith(u'.')) << message.toStdString();
     ExpectUnchanged(before);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor is restored after an error";
