@@ -12,7 +12,7 @@ namespace zumo {
 namespace {
 
 using test::Bytes;
-using test::BmpSpec;
+using test::BmpLayout;
 using test::MakeBmp;
 using test::Palette;
 using test::PixelAt;
@@ -71,8 +71,8 @@ TEST(BmpReaderTest, Reads24BitRowsInBothOrdersAndClearsPadding) {
   // 3 x 2, each row 9 bytes + 3 padding bytes (set to junk in the file).
   Bytes rows = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0xEE, 0xEE, 0xEE,  // stored first
                 11, 12, 13, 14, 15, 16, 17, 18, 19, 0xEE, 0xEE, 0xEE};
-  BmpSpec spec{.width = 3, .height = 2, .pixels = rows};
-  const Bitmap bottom_up = Decode(MakeBmp(spec));
+  BmpLayout layout{.width = 3, .height = 2, .pixels = rows};
+  const Bitmap bottom_up = Decode(MakeBmp(layout));
   ASSERT_EQ(bottom_up.Width(), 3);
   ASSERT_EQ(bottom_up.Height(), 2);
   EXPECT_EQ(PixelAt(bottom_up, 0, 1), (Px{1, 2, 3}));
@@ -80,8 +80,8 @@ TEST(BmpReaderTest, Reads24BitRowsInBothOrdersAndClearsPadding) {
   for (int y = 0; y < 2; ++y)
     for (int i = 9; i < 12; ++i) EXPECT_EQ(bottom_up.ScanLine(y)[i], 0);
 
-  spec.height = -2;
-  const Bitmap top_down = Decode(MakeBmp(spec));
+  layout.height = -2;
+  const Bitmap top_down = Decode(MakeBmp(layout));
   EXPECT_EQ(PixelAt(top_down, 0, 0), (Px{1, 2, 3}));
   EXPECT_EQ(PixelAt(top_down, 2, 1), (Px{17, 18, 19}));
 }
@@ -100,18 +100,18 @@ TEST(BmpReaderTest, PaletteDepthsAndHeaderVariants) {
   const Bytes four_colours = Palette({{10, 20, 30}, {40, 50, 60}, {70, 80, 90}, {100, 110, 120}});
   // 1 bit: 10 pixels 1,0,1,1,0,0,1,0, 1,1 -> bytes 0xB2 0xC0, row padded to 4 bytes.
   {
-    BmpSpec spec{.width = 10, .height = -1, .bits = 1, .after_header = Palette({{0, 0, 0}, {255, 128, 1}}),
+    BmpLayout layout{.width = 10, .height = -1, .bits = 1, .after_header = Palette({{0, 0, 0}, {255, 128, 1}}),
                  .pixels = {0xB2, 0xC0, 0, 0}};
-    const Bitmap b = Decode(MakeBmp(spec));
+    const Bitmap b = Decode(MakeBmp(layout));
     const Px one{255, 128, 1};
     const int expected[10] = {1, 0, 1, 1, 0, 0, 1, 0, 1, 1};
     for (int x = 0; x < 10; ++x) EXPECT_EQ(PixelAt(b, x, 0), expected[x] ? one : kBlack) << x;
   }
   // 4 bits, palette count 4 given explicitly; index 9 lies beyond it and reads black.
   {
-    BmpSpec spec{.width = 3, .height = -1, .bits = 4, .colours_used = 4, .after_header = four_colours,
+    BmpLayout layout{.width = 3, .height = -1, .bits = 4, .colours_used = 4, .after_header = four_colours,
                  .pixels = {0x31, 0x90, 0, 0}};
-    const Bitmap b = Decode(MakeBmp(spec));
+    const Bitmap b = Decode(MakeBmp(layout));
     EXPECT_EQ(PixelAt(b, 0, 0), (Px{100, 110, 120}));
     EXPECT_EQ(PixelAt(b, 1, 0), (Px{40, 50, 60}));
     EXPECT_EQ(PixelAt(b, 2, 0), kBlack);
@@ -120,8 +120,8 @@ TEST(BmpReaderTest, PaletteDepthsAndHeaderVariants) {
   {
     Bytes palette;
     for (int i = 0; i < 256; ++i) palette.insert(palette.end(), {std::uint8_t(i), std::uint8_t(255 - i), 7, 0});
-    BmpSpec spec{.width = 2, .height = 2, .bits = 8, .after_header = palette, .pixels = {0, 200, 0, 0, 255, 1, 0, 0}};
-    const Bitmap b = Decode(MakeBmp(spec));
+    BmpLayout layout{.width = 2, .height = 2, .bits = 8, .after_header = palette, .pixels = {0, 200, 0, 0, 255, 1, 0, 0}};
+    const Bitmap b = Decode(MakeBmp(layout));
     EXPECT_EQ(PixelAt(b, 0, 1), (Px{0, 255, 7}));
     EXPECT_EQ(PixelAt(b, 1, 1), (Px{200, 55, 7}));
     EXPECT_EQ(PixelAt(b, 0, 0), (Px{255, 0, 7}));
@@ -130,15 +130,15 @@ TEST(BmpReaderTest, PaletteDepthsAndHeaderVariants) {
   {
     Bytes palette = Palette({{1, 2, 3}, {4, 5, 6}}, /*quad=*/false);
     palette.resize(3 * 256, 0);
-    BmpSpec spec{.header_size = 12, .width = 2, .height = 1, .bits = 8, .after_header = palette, .pixels = {1, 0, 0, 0}};
-    const Bitmap b = Decode(MakeBmp(spec));
+    BmpLayout layout{.header_size = 12, .width = 2, .height = 1, .bits = 8, .after_header = palette, .pixels = {1, 0, 0, 0}};
+    const Bitmap b = Decode(MakeBmp(layout));
     EXPECT_EQ(PixelAt(b, 0, 0), (Px{4, 5, 6}));
     EXPECT_EQ(PixelAt(b, 1, 0), (Px{1, 2, 3}));
   }
   // Every longer header reads the same 24-bit pixels, also with a pixel offset of 0.
   for (std::uint32_t size : {52u, 56u, 108u, 124u}) {
-    BmpSpec spec{.header_size = size, .width = 1, .height = 1, .pixels = {9, 8, 7, 0}, .zero_offset = size == 124};
-    EXPECT_EQ(PixelAt(Decode(MakeBmp(spec)), 0, 0), (Px{9, 8, 7})) << size;
+    BmpLayout layout{.header_size = size, .width = 1, .height = 1, .pixels = {9, 8, 7, 0}, .zero_offset = size == 124};
+    EXPECT_EQ(PixelAt(Decode(MakeBmp(layout)), 0, 0), (Px{9, 8, 7})) << size;
   }
 }
 
@@ -146,8 +146,8 @@ TEST(BmpReaderTest, SixteenAndThirtyTwoBitFields) {
   // 5-5-5 by default: red 31, green 16, blue 1 -> 255, (16*255+15)/31 = 132, (255+15)/31 = 8.
   {
     const std::uint16_t v = 31 << 10 | 16 << 5 | 1;
-    BmpSpec spec{.width = 2, .height = 1, .bits = 16, .pixels = {std::uint8_t(v), std::uint8_t(v >> 8), 0, 0}};
-    const Bitmap b = Decode(MakeBmp(spec));
+    BmpLayout layout{.width = 2, .height = 1, .bits = 16, .pixels = {std::uint8_t(v), std::uint8_t(v >> 8), 0, 0}};
+    const Bitmap b = Decode(MakeBmp(layout));
     EXPECT_EQ(PixelAt(b, 0, 0), (Px{8, 132, 255}));
     EXPECT_EQ(PixelAt(b, 1, 0), kBlack);
   }
@@ -156,26 +156,26 @@ TEST(BmpReaderTest, SixteenAndThirtyTwoBitFields) {
     Bytes masks;
     for (std::uint32_t m : {0xF800u, 0x07E0u, 0x001Fu}) test::Append32(masks, m);
     const std::uint16_t v = 0 << 11 | 32 << 5 | 31;
-    BmpSpec spec{.width = 1, .height = 1, .bits = 16, .compression = 3, .after_header = masks,
+    BmpLayout layout{.width = 1, .height = 1, .bits = 16, .compression = 3, .after_header = masks,
                  .pixels = {std::uint8_t(v), std::uint8_t(v >> 8), 0, 0}};
-    EXPECT_EQ(PixelAt(Decode(MakeBmp(spec)), 0, 0), (Px{255, 130, 0}));
+    EXPECT_EQ(PixelAt(Decode(MakeBmp(layout)), 0, 0), (Px{255, 130, 0}));
   }
   // Plain 32-bit BGRX ignores the fourth byte.
   {
-    BmpSpec spec{.width = 2, .height = 1, .bits = 32, .pixels = {1, 2, 3, 99, 4, 5, 6, 99}};
-    const Bitmap b = Decode(MakeBmp(spec));
+    BmpLayout layout{.width = 2, .height = 1, .bits = 32, .pixels = {1, 2, 3, 99, 4, 5, 6, 99}};
+    const Bitmap b = Decode(MakeBmp(layout));
     EXPECT_EQ(PixelAt(b, 0, 0), (Px{1, 2, 3}));
     EXPECT_EQ(PixelAt(b, 1, 0), (Px{4, 5, 6}));
   }
   // 32-bit with RGBA byte order from the masks of a V5 header, and with a 4-bit field.
   {
-    BmpSpec spec{.header_size = 124, .width = 1, .height = 1, .bits = 32, .compression = 3,
+    BmpLayout layout{.header_size = 124, .width = 1, .height = 1, .bits = 32, .compression = 3,
                  .masks_in_header = {0x000000FF, 0x0000FF00, 0x00FF0000}, .pixels = {10, 20, 30, 40}};
-    EXPECT_EQ(PixelAt(Decode(MakeBmp(spec)), 0, 0), (Px{30, 20, 10}));
-    spec.masks_in_header = {0xF0000000, 0x0000FF00, 0};  // red 4 bits = 0x2 -> 34, blue mask 0 -> 0
-    EXPECT_EQ(PixelAt(Decode(MakeBmp(spec)), 0, 0), (Px{0, 20, 34}));
-    spec.masks_in_header = {0xFFFFFFFF, 0xFFFFFFFF, 0x00000001};  // overlapping, full-width: 0x281E140A of 2^32 - 1 -> 40
-    EXPECT_EQ(PixelAt(Decode(MakeBmp(spec)), 0, 0), (Px{0, 40, 40}));
+    EXPECT_EQ(PixelAt(Decode(MakeBmp(layout)), 0, 0), (Px{30, 20, 10}));
+    layout.masks_in_header = {0xF0000000, 0x0000FF00, 0};  // red 4 bits = 0x2 -> 34, blue mask 0 -> 0
+    EXPECT_EQ(PixelAt(Decode(MakeBmp(layout)), 0, 0), (Px{0, 20, 34}));
+    layout.masks_in_header = {0xFFFFFFFF, 0xFFFFFFFF, 0x00000001};  // overlapping, full-width: 0x281E140A of 2^32 - 1 -> 40
+    EXPECT_EQ(PixelAt(Decode(MakeBmp(layout)), 0, 0), (Px{0, 40, 40}));
   }
 }
 
@@ -184,9 +184,9 @@ TEST(BmpReaderTest, Rle8RunsAbsoluteRunsDeltaAndClipping) {
   // 4 x 3, bottom-up. Stored row 0: run of 6 x index 1 (clipped to 4). Row 1: absolute run
   // 2,3,1 (odd: one padding byte), then end of line. Row 2: delta (2, 0) then run of 1 x 3,
   // then end of bitmap: pixels 0, 1 and 3 of that row keep palette entry 0.
-  BmpSpec spec{.width = 4, .height = 3, .bits = 8, .compression = 1, .colours_used = 4, .after_header = palette,
+  BmpLayout layout{.width = 4, .height = 3, .bits = 8, .compression = 1, .colours_used = 4, .after_header = palette,
                .pixels = {6, 1, 0, 0, 0, 3, 2, 3, 1, 0, 0, 0, 0, 2, 2, 0, 1, 3, 0, 1}};
-  const Bitmap b = Decode(MakeBmp(spec));
+  const Bitmap b = Decode(MakeBmp(layout));
   for (int x = 0; x < 4; ++x) EXPECT_EQ(PixelAt(b, x, 2), (Px{2, 2, 2})) << x;
   EXPECT_EQ(PixelAt(b, 0, 1), (Px{3, 3, 3}));
   EXPECT_EQ(PixelAt(b, 1, 1), (Px{4, 4, 4}));
@@ -197,10 +197,10 @@ TEST(BmpReaderTest, Rle8RunsAbsoluteRunsDeltaAndClipping) {
   EXPECT_EQ(PixelAt(b, 3, 0), (Px{1, 1, 1}));
 
   // An absolute run longer than the row is clipped and its bytes are skipped correctly.
-  spec.width = 2;
-  spec.height = 2;
-  spec.pixels = {0, 3, 1, 2, 3, 0, 0, 0, 2, 3, 0, 1};
-  const Bitmap clipped = Decode(MakeBmp(spec));
+  layout.width = 2;
+  layout.height = 2;
+  layout.pixels = {0, 3, 1, 2, 3, 0, 0, 0, 2, 3, 0, 1};
+  const Bitmap clipped = Decode(MakeBmp(layout));
   EXPECT_EQ(PixelAt(clipped, 0, 1), (Px{2, 2, 2}));
   EXPECT_EQ(PixelAt(clipped, 1, 1), (Px{3, 3, 3}));
   EXPECT_EQ(PixelAt(clipped, 0, 0), (Px{4, 4, 4}));
@@ -211,9 +211,9 @@ TEST(BmpReaderTest, Rle4AlternatesNibbles) {
   const Bytes palette = Palette({{0, 0, 0}, {1, 1, 1}, {2, 2, 2}, {3, 3, 3}});
   // 5 x 1: run of 3 with nibbles 1,2 -> 1 2 1; absolute run of 3 pixels 3,0,1 (two bytes),
   // whose third pixel falls off the row; end of bitmap.
-  const BmpSpec spec{.width = 5, .height = 1, .bits = 4, .compression = 2, .colours_used = 4,
+  const BmpLayout layout{.width = 5, .height = 1, .bits = 4, .compression = 2, .colours_used = 4,
                      .after_header = palette, .pixels = {3, 0x12, 0, 3, 0x30, 0x10, 0, 1}};
-  const Bitmap b = Decode(MakeBmp(spec));
+  const Bitmap b = Decode(MakeBmp(layout));
   const int expected[5] = {1, 2, 1, 3, 0};
   for (int x = 0; x < 5; ++x) EXPECT_EQ(PixelAt(b, x, 0)[0], expected[x]) << x;
 }

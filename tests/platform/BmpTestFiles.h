@@ -26,7 +26,7 @@ inline void Overwrite32(Bytes& out, std::size_t at, std::uint32_t v) {
 
 // Describes one file: the header fields that matter, the extra bytes after the header
 // (masks, palette) and the pixel bytes exactly as stored.
-struct BmpSpec {
+struct BmpLayout {
   std::uint32_t header_size = 40;
   std::int32_t width = 1;
   std::int32_t height = 1;
@@ -39,36 +39,36 @@ struct BmpSpec {
   bool zero_offset = false;                    // leave bfOffBits at 0
 };
 
-inline Bytes MakeBmp(const BmpSpec& spec) {
+inline Bytes MakeBmp(const BmpLayout& layout) {
   Bytes info;
-  Append32(info, spec.header_size);
-  if (spec.header_size == 12) {
-    Append16(info, static_cast<std::uint32_t>(spec.width));
-    Append16(info, static_cast<std::uint32_t>(spec.height));
+  Append32(info, layout.header_size);
+  if (layout.header_size == 12) {
+    Append16(info, static_cast<std::uint32_t>(layout.width));
+    Append16(info, static_cast<std::uint32_t>(layout.height));
     Append16(info, 1);
-    Append16(info, spec.bits);
+    Append16(info, layout.bits);
   } else {
-    Append32(info, static_cast<std::uint32_t>(spec.width));
-    Append32(info, static_cast<std::uint32_t>(spec.height));
+    Append32(info, static_cast<std::uint32_t>(layout.width));
+    Append32(info, static_cast<std::uint32_t>(layout.height));
     Append16(info, 1);
-    Append16(info, spec.bits);
-    Append32(info, spec.compression);
-    Append32(info, static_cast<std::uint32_t>(spec.pixels.size()));
+    Append16(info, layout.bits);
+    Append32(info, layout.compression);
+    Append32(info, static_cast<std::uint32_t>(layout.pixels.size()));
     Append32(info, 2835);
     Append32(info, 2835);
-    Append32(info, spec.colours_used);
+    Append32(info, layout.colours_used);
     Append32(info, 0);
-    for (std::uint32_t m : spec.masks_in_header) Append32(info, m);
-    info.resize(spec.header_size, 0);
+    for (std::uint32_t m : layout.masks_in_header) Append32(info, m);
+    info.resize(layout.header_size, 0);
   }
-  const std::uint32_t offset = static_cast<std::uint32_t>(14 + info.size() + spec.after_header.size());
+  const std::uint32_t offset = static_cast<std::uint32_t>(14 + info.size() + layout.after_header.size());
   Bytes file{'B', 'M'};
-  Append32(file, static_cast<std::uint32_t>(offset + spec.pixels.size()));
+  Append32(file, static_cast<std::uint32_t>(offset + layout.pixels.size()));
   Append32(file, 0);
-  Append32(file, spec.zero_offset ? 0 : offset);
+  Append32(file, layout.zero_offset ? 0 : offset);
   file.insert(file.end(), info.begin(), info.end());
-  file.insert(file.end(), spec.after_header.begin(), spec.after_header.end());
-  file.insert(file.end(), spec.pixels.begin(), spec.pixels.end());
+  file.insert(file.end(), layout.after_header.begin(), layout.after_header.end());
+  file.insert(file.end(), layout.pixels.begin(), layout.pixels.end());
   return file;
 }
 
