@@ -179,7 +179,9 @@ TEST(ApplyTechnique, RunsAreRepeatableExceptTooOldsNoise) {
     const std::uint8_t* p = seeded1.ScanLine(y);
     for (int x = 0; x < seeded1.Width(); ++x, p += 3) {
       ASSERT_EQ(p[2], p[1]);
-      if (p[2] >= 10 && p[2] < 255) ASSERT_EQ(p[0] + 10, p[2]) << x << ", " << y;
+      if (p[2] >= 10 && p[2] < 255) {
+        ASSERT_EQ(p[0] + 10, p[2]) << x << ", " << y;
+      }
     }
   }
 }
