@@ -131,6 +131,7 @@ void BlurJob::Row(int y) noexcept {
     for (int x = 0; x < w; ++x) st.reciprocal[x] = reciprocal[rows_in_window * columns_in_window[x]];
   }
   const std::uint64_t* const recip = st.reciprocal.data();
+  RowTurn turn(progress, y);
 
   // Makes sums[c] this row's column sum (rows above new, rows below old) for c in
   // [c0, c1), and stores sum plus the current row's old value, the amount the column
@@ -140,7 +141,7 @@ void BlurJob::Row(int y) noexcept {
       for (int i = 3 * c0; i < 3 * c1; ++i) ent[i - 3 * c0] = static_cast<std::uint16_t>(sums[i] + row[i]);
       return;
     }
-    progress.WaitFor(y - 1, c1);
+    turn.NeedAbove(c1);
     for (int i = 3 * c0; i < 3 * c1; ++i) {
       const int brings = sums_above[i] + above[i] - row_leaving[i] + row_entering[i];
       sums[i] = static_cast<std::uint16_t>(brings - row[i]);
@@ -194,7 +195,7 @@ void BlurJob::Row(int y) noexcept {
     } else {
       Recurrence<false, false>(row, recip, delta, behind, x0, x1, s0, s1, s2);
     }
-    progress.Publish(y, x1);
+    turn.Finished(progress, x1);
   }
 }
 

@@ -20,7 +20,7 @@ namespace zumo {
 namespace detail {
 namespace {
 
-constexpr int kRun = 64;  // pixels gathered at once; also the progress report interval
+constexpr int kRun = 64;  // pixels gathered at once
 
 // For an interior pixel, z = 11 v - S = 10 v - (sum of the eight neighbours) lies in
 // [-8 * 255, 10 * 255]. The look-up is indexed by j = kZMax - z so that the left
@@ -103,14 +103,12 @@ void SharpenJob::BorderPixel(int x, int y) noexcept {
 }
 
 void SharpenJob::BorderRow(int y) noexcept {
-  int ready = 0;
+  RowTurn turn(progress, y);
   for (int x = 0; x < width; ++x) {
-    const int needed = std::min(width, x + 2);
-    if (needed > ready) ready = progress.WaitFor(y - 1, needed);
+    turn.NeedAbove(std::min(width, x + 2));
     BorderPixel(x, y);
-    if ((x + 1) % kRun == 0) progress.Publish(y, x + 1);
+    turn.Finished(progress, x + 1);
   }
-  progress.Publish(y, width);
 }
 
 void SharpenJob::InteriorRow(int y) noexcept {
@@ -121,7 +119,8 @@ void SharpenJob::InteriorRow(int y) noexcept {
   const auto keep = static_cast<std::uint16_t>(255 - weight);
   const std::uint8_t* const table = sharpened.data();
 
-  progress.WaitFor(y - 1, 2);
+  RowTurn turn(progress, y);
+  turn.NeedAbove(2);
   BorderPixel(0, y);
 
   alignas(64) std::int16_t index[3 * kRun];
@@ -129,7 +128,7 @@ void SharpenJob::InteriorRow(int y) noexcept {
   for (int x0 = 1; x0 < w - 1; x0 += kRun) {
     const int x1 = std::min(x0 + kRun, w - 1);
     // The run reads the row above up to column x1.
-    progress.WaitFor(y - 1, x1 + 1);
+    turn.NeedAbove(x1 + 1);
     const int first = 3 * x0;
     const int count = 3 * (x1 - x0);
     for (int k = 0; k < count; ++k) {
@@ -142,12 +141,12 @@ void SharpenJob::InteriorRow(int y) noexcept {
       unfiltered[k] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(row[i] * keep) >> 8);
     }
     SharpenRun(table, index, unfiltered, count, row + first);
-    progress.Publish(y, x1);
+    turn.Finished(progress, x1);
   }
 
-  progress.WaitFor(y - 1, w);
+  turn.NeedAbove(w);
   BorderPixel(w - 1, y);
-  progress.Publish(y, w);
+  turn.Finished(progress, w);
 }
 
 }  // namespace

@@ -5,10 +5,16 @@
 // the row above to be far enough ahead (a wavefront). Every row publishes how many of
 // its pixels are final; the waiting side reads that with acquire ordering, so the
 // pixels it then reads are the finished ones.
+//
+// The progress slots are the only memory both threads write at high rate, so a row
+// publishes only every kGrain pixels (and at its end), and the reading side remembers
+// what it saw, going back to the shared slot only when it needs more. A waiting thread
+// spins briefly (the usual wait is for the other thread's next publication), then yields
+// (the other thread may share this processor), and finally sleeps, so that the kernel
+// can move the other thread to the idle processor.
 
 #include <atomic>
 #include <cstdint>
-#include <system_error>
 #include <thread>
 
 #if defined(__SSE2__)
@@ -19,40 +25,61 @@ namespace zumo::detail {
 
 class RowProgress {
  public:
-  explicit RowProgress(int width) : stride_(static_cast<std::int64_t>(width) + 1) {
+  // Pixels between publications: large enough that the slot's cache line moves between
+  // the processors a few times per row only, small enough that the row below starts soon.
+  static constexpr int kGrain = 256;
+
+  explicit RowProgress(int width) : width_(width), stride_(static_cast<std::int64_t>(width) + 1) {
     for (auto& slot : slots_) slot.value.store(-1, std::memory_order_relaxed);
+    sleepers_.count.store(0, std::memory_order_relaxed);
   }
+
+  int Width() const noexcept { return width_; }
 
   // Row y has its first `done` pixels final.
   void Publish(int y, int done) noexcept {
     std::atomic<std::int64_t>& slot = slots_[y & 1].value;
-    slot.store(Encode(y, done), std::memory_order_release);
-    slot.notify_all();  // cheap when nobody sleeps on it
+    // Sequentially consistent, paired with the sleeper's count-then-check: either the
+    // sleeper sees this value or this side sees the sleeper and wakes it.
+    slot.store(Encode(y, done), std::memory_order_seq_cst);
+    if (sleepers_.count.load(std::memory_order_seq_cst) != 0) slot.notify_all();
   }
 
   // Waits until row y has at least `needed` pixels final and returns how many it has.
   // Rows above the picture count as finished.
   int WaitFor(int y, int needed) const noexcept {
-    if (y < 0) return static_cast<int>(stride_ - 1);
+    if (y < 0) return width_;
     const std::int64_t target = Encode(y, needed);
     const std::atomic<std::int64_t>& slot = slots_[y & 1].value;
     std::int64_t seen = slot.load(std::memory_order_acquire);
-    // A short spin covers the usual few-pixel lag; after that the other thread is
-    // probably not running, so sleep rather than take the processor from it.
-    for (int spins = 0; seen < target && spins < 500; ++spins) {
+    if (seen >= target) return Done(y, seen);
+    for (int spins = 0; spins < kSpins; ++spins) {
       Pause();
       seen = slot.load(std::memory_order_acquire);
+      if (seen >= target) return Done(y, seen);
     }
-    while (seen < target) {
-      slot.wait(seen, std::memory_order_acquire);
+    for (int yields = 0; yields < kYields; ++yields) {
+      std::this_thread::yield();
       seen = slot.load(std::memory_order_acquire);
+      if (seen >= target) return Done(y, seen);
     }
-  // The slot may already carry row y + 2, which implies row y is complete.
-    return seen >= Encode(y + 1, 0) ? static_cast<int>(stride_ - 1) : static_cast<int>(seen - Encode(y, 0));
+    sleepers_.count.fetch_add(1, std::memory_order_seq_cst);
+    while ((seen = slot.load(std::memory_order_seq_cst)) < target) slot.wait(seen, std::memory_order_acquire);
+    sleepers_.count.fetch_sub(1, std::memory_order_relaxed);
+    return Done(y, seen);
   }
 
  private:
+  // About 2 to 10 microseconds of spinning: a publication normally comes well within that.
+  static constexpr int kSpins = 128;
+  static constexpr int kYields = 64;
+
   std::int64_t Encode(int y, int done) const noexcept { return y * stride_ + done; }
+
+  // The slot may already carry row y + 2, which implies row y is complete.
+  int Done(int y, std::int64_t seen) const noexcept {
+    return seen >= Encode(y + 1, 0) ? width_ : static_cast<int>(seen - Encode(y, 0));
+  }
 
   static void Pause() noexcept {
 #if defined(__SSE2__)
@@ -60,28 +87,56 @@ class RowProgress {
 #endif
   }
 
-  // Each slot on its own cache line: the two threads write different slots.
+  // Each slot on its own cache line: the two threads write different slots. The sleeper
+  // count is written rarely and read at every publication: a line of its own too.
   struct alignas(64) Slot {
     std::atomic<std::int64_t> value;
   };
+  struct alignas(64) Counter {
+    std::atomic<int> count;
+  };
   Slot slots_[2];
+  mutable Counter sleepers_;
+  alignas(64) int width_;
   std::int64_t stride_;
 };
 
-// The wavefront moves every finished row, and the column sums built from it, from one
-// core's cache to the other's. On the two-processor virtual machines we measured it on,
-// that traffic cost more than the second core saved (a 4000 x 3000 blur took 2.5 times
-// as long on two threads as on one), so the filters run on one thread unless this is
-// turned on for hardware where the exchange is cheap.
+// One row's dealings with its neighbours: what it knows of the row above (so that it goes
+// to the shared slot only when it needs more than it last saw) and when it last told the
+// row below.
+class RowTurn {
+ public:
+  RowTurn(const RowProgress& progress, int y) noexcept : progress_(progress), y_(y) {}
+
+  // Waits until the row above has its first `x` pixels final.
+  void NeedAbove(int x) noexcept {
+    if (x > ready_above_) ready_above_ = progress_.WaitFor(y_ - 1, x);
+  }
+
+  // This row has its first `x` pixels final: tells the row below every kGrain pixels and
+  // at the end of the row.
+  void Finished(RowProgress& progress, int x) noexcept {
+    if (x >= next_publish_ || x >= progress.Width()) {
+      progress.Publish(y_, x);
+      next_publish_ = x + RowProgress::kGrain;
+    }
+  }
+
+ private:
+  const RowProgress& progress_;
+  int y_;
+  int ready_above_ = 0;
+  int next_publish_ = RowProgress::kGrain;
+};
+
+// The wavefront pays when the rows are long enough that the two threads work side by
+// side most of the time (a row waits for about R + 1 + kGrain pixels of the row above)
+// and the picture is large enough to repay starting a thread.
 inline constexpr bool kWavefrontEnabled = false;
 
-// Whether a picture of this size is worth a second thread: thread start-up costs tens of
-// microseconds, and every row hands over to the other thread, which only pays when the
-// rows are long.
 inline bool WorthTwoThreads(int width, int height) noexcept {
-  return kWavefrontEnabled && height >= 2 && width >= 256 &&
-         static_cast<std::int64_t>(width) * height >= (1 << 17) &&
-         std::thread::hardware_concurrency() >= 2;
+  return kWavefrontEnabled && height >= 2 && width >= 8 * RowProgress::kGrain &&
+         static_cast<std::int64_t>(width) * height >= (1 << 18) && std::thread::hardware_concurrency() >= 2;
 }
 
 // Calls row_fn(y) for every row, top to bottom; with two threads the even rows run on a
@@ -98,7 +153,7 @@ void RunRows(int height, bool two_threads, RowFn&& row_fn) {
     helper = std::thread([&row_fn, height] {
       for (int y = 0; y < height; y += 2) row_fn(y);
     });
-  } catch (const std::system_error&) {
+  } catch (...) {  // std::system_error, or no memory for the thread's state
     // No thread to be had: the same rows, in order, on this one.
     for (int y = 0; y < height; ++y) row_fn(y);
     return;
