@@ -100,13 +100,17 @@ void Bitmap::SetSize(int width, int height) {
 void Bitmap::Resize(int width, int height) {
   CheckSize(width, height);
   Bitmap resized(width, height, Uninitialized{});
+  if (resized.pixels_ == nullptr) {  // no pixels at all: a width or a height of 0
+    *this = std::move(resized);
+    return;
+  }
   const int keep_rows = std::min(height, height_);
   const std::size_t keep_bytes = 3 * static_cast<std::size_t>(std::min(width, width_));
   const std::size_t row_bytes = 3 * static_cast<std::size_t>(width);
   for (int y = 0; y < height; ++y) {
     std::uint8_t* dst = resized.pixels_.get() + y * resized.stride_;
     std::size_t kept = 0;
-    if (y < keep_rows) {
+    if (y < keep_rows && keep_bytes > 0) {
       std::memcpy(dst, pixels_.get() + y * stride_, keep_bytes);
       kept = keep_bytes;
     }
