@@ -100,9 +100,13 @@ struct BlurJob {
   std::vector<std::uint64_t> reciprocal;     // by pixel count n
   std::vector<int> columns_in_window;        // by x
   std::vector<std::uint8_t> zero_row;        // stands in for rows outside the picture
-  // Padded, 3 per column, by row parity. At most 2 * 90 rows of 255: 16 bits suffice, and
+  // Padded, 3 per column, by row parity, so each thread steps its own sums two rows at a
+  // time and never reads the other's. At most 2 * 90 rows of 255: 16 bits suffice, and
   // the vectorised updates then take eight columns at a time.
   std::vector<std::uint16_t> column_sums[2];
+  // By row parity: the old values of the row after the one a thread works on, kept until
+  // its next row, by when the other thread has overwritten them.
+  std::vector<std::uint8_t> next_old[2];
   ThreadState state[2];
   RowProgress progress;
 
@@ -119,7 +123,23 @@ struct BlurJob {
     for (auto& st : state) {
       st.reciprocal.resize(w);
     }
+    // The sums as they were two rows before each thread's first row: rows -2 and -1 have
+    // the old rows 0..r - 2 and 0..r - 1 below them. Row 1 steps past row 0, which the
+    // other thread overwrites: its old values are kept now, before any thread runs.
+    std::uint16_t* const even = column_sums[0].data() + 3 * pad;
+    std::uint16_t* const odd = column_sums[1].data() + 3 * pad;
+    for (int k = 0; k <= std::min(h - 1, r - 1); ++k) {
+      const std::uint8_t* const old = rows[k];
+      for (int i = 0; i < 3 * w; ++i) {
+        if (k <= r - 2) even[i] = static_cast<std::uint16_t>(even[i] + old[i]);
+        odd[i] = static_cast<std::uint16_t>(odd[i] + old[i]);
+      }
+    }
+    next_old[0].assign(3 * static_cast<std::size_t>(w), 0);
+    next_old[1].assign(rows[0], rows[0] + 3 * static_cast<std::size_t>(w));
   }
+
+  const std::uint8_t* RowOrZero(int y) const noexcept { return y >= 0 && y < height ? rows[y] : zero_row.data(); }
 
   void Row(int y) noexcept;
 };
@@ -130,11 +150,18 @@ void BlurJob::Row(int y) noexcept {
   std::uint8_t* const row = rows[y];
   const std::ptrdiff_t offset = 3 * pad;
   std::uint16_t* const sums = column_sums[y & 1].data() + offset;
-  const std::uint16_t* const sums_above = column_sums[(y + 1) & 1].data() + offset;
+  std::uint8_t* const kept_old = next_old[y & 1].data();
   ThreadState& st = state[y & 1];
-  const std::uint8_t* const above = y > 0 ? rows[y - 1] : zero_row.data();
-  const std::uint8_t* const row_leaving = y - 1 - r >= 0 ? rows[y - 1 - r] : zero_row.data();
-  const std::uint8_t* const row_entering = y + r < height ? rows[y + r] : zero_row.data();
+  // From the sums two rows up, rows y - 2 and y - 1 move from below to above (old out,
+  // new in), rows y - 2 - r and y - 1 - r leave at the top and rows y + r - 1 and y + r
+  // enter at the bottom; the current row y leaves the sum too.
+  const std::uint8_t* const new_two_up = RowOrZero(y - 2);
+  const std::uint8_t* const new_above = RowOrZero(y - 1);
+  const std::uint8_t* const leaving_first = RowOrZero(y - 2 - r);
+  const std::uint8_t* const leaving_second = RowOrZero(y - 1 - r);
+  const std::uint8_t* const entering_first = RowOrZero(y + r - 1);
+  const std::uint8_t* const entering_second = RowOrZero(y + r);
+  const std::uint8_t* const old_below = RowOrZero(y + 1);
 
   const int rows_in_window = std::min(height - 1, y + r) - std::max(0, y - r) + 1;
   if (st.rows_in_window != rows_in_window) {
@@ -146,28 +173,23 @@ void BlurJob::Row(int y) noexcept {
 
   // Makes sums[c] this row's column sum (rows above new, rows below old) for c in
   // [c0, c1), and stores sum plus the current row's old value, the amount the column
-  // brings into a window, at entering[c - c0]. Row y - 1 must be final up to c1.
+  // brings into a window, at entering[c - c0]. Row y - 1 must be final up to c1; row
+  // y + 1 is still old there (it waits for this row to be r + 1 pixels ahead), so its
+  // old values are kept for this thread's next row. The arithmetic wraps in 16 bits and
+  // every result fits.
   auto compute_columns = [&](int c0, int c1, std::uint16_t* ent) {
-    if (y == 0) {
-      for (int i = 3 * c0; i < 3 * c1; ++i) ent[i - 3 * c0] = static_cast<std::uint16_t>(sums[i] + row[i]);
-      return;
-    }
     turn.NeedAbove(c1);
+    // Each element reads and writes its own column only (the arrays are distinct).
+#pragma GCC ivdep
     for (int i = 3 * c0; i < 3 * c1; ++i) {
-      const int brings = sums_above[i] + above[i] - row_leaving[i] + row_entering[i];
+      const auto brings = static_cast<std::uint16_t>(
+          sums[i] + new_two_up[i] + new_above[i] - leaving_first[i] - leaving_second[i] + entering_first[i] +
+          entering_second[i] - kept_old[i]);
       sums[i] = static_cast<std::uint16_t>(brings - row[i]);
-      ent[i - 3 * c0] = static_cast<std::uint16_t>(brings);
+      ent[i - 3 * c0] = brings;
+      kept_old[i] = old_below[i];
     }
   };
-
-  if (y == 0) {  // the first row's column sums are the rows below it, all at once
-    const int last_below = std::min(height - 1, r);
-    std::fill(sums, sums + 3 * w, std::uint16_t{0});
-    for (int k = 1; k <= last_below; ++k) {
-      const std::uint8_t* below = rows[k];
-      for (int i = 0; i < 3 * w; ++i) sums[i] = static_cast<std::uint16_t>(sums[i] + below[i]);
-    }
-  }
   // The first window: columns 0..r.
   alignas(64) std::uint16_t entering[3 * (kRun + kMaxBlurRadius + 1)];
   const int first_columns = std::min(w, r + 1);

@@ -53,11 +53,28 @@ class RowProgress {
     const std::atomic<std::int64_t>& slot = slots_[y & 1].value;
     std::int64_t seen = slot.load(std::memory_order_acquire);
     if (seen >= target) return Done(y, seen);
-    for (int spins = 0; spins < kSpins; ++spins) {
+    // Spin while the other thread is seen to move: it then runs on the other processor
+    // and publishes again within a microsecond or two. When the slot stands still it is
+    // not running, probably waiting for this processor: yield to it at once. How long
+    // "standing still" lasts adapts: a thread whose waits keep ending only after it
+    // yielded gives up sooner.
+    thread_local int patience = kMaxPatience;
+    std::int64_t last_change_value = seen;
+    for (int still = 0; still < patience;) {
       Pause();
       seen = slot.load(std::memory_order_acquire);
-      if (seen >= target) return Done(y, seen);
+      if (seen >= target) {
+        patience = patience < kMaxPatience ? 2 * patience : kMaxPatience;
+        return Done(y, seen);
+      }
+      if (seen != last_change_value) {
+        last_change_value = seen;
+        still = 0;
+      } else {
+        ++still;
+      }
     }
+    patience = patience > kMinPatience ? patience / 2 : kMinPatience;
     for (int yields = 0; yields < kYields; ++yields) {
       std::this_thread::yield();
       seen = slot.load(std::memory_order_acquire);
@@ -70,8 +87,10 @@ class RowProgress {
   }
 
  private:
-  // About 2 to 10 microseconds of spinning: a publication normally comes well within that.
-  static constexpr int kSpins = 128;
+  // Pauses without a change before yielding: at most a few microseconds (a publication
+  // comes about every microsecond), at least a fraction of one.
+  static constexpr int kMaxPatience = 64;
+  static constexpr int kMinPatience = 4;
   static constexpr int kYields = 64;
 
   std::int64_t Encode(int y, int done) const noexcept { return y * stride_ + done; }
@@ -132,7 +151,7 @@ class RowTurn {
 // The wavefront pays when the rows are long enough that the two threads work side by
 // side most of the time (a row waits for about R + 1 + kGrain pixels of the row above)
 // and the picture is large enough to repay starting a thread.
-inline constexpr bool kWavefrontEnabled = false;
+inline constexpr bool kWavefrontEnabled = true;
 
 inline bool WorthTwoThreads(int width, int height) noexcept {
   return kWavefrontEnabled && height >= 2 && width >= 8 * RowProgress::kGrain &&
