@@ -40,13 +40,19 @@ void BM_BoxBlur(benchmark::State& state) {
 }
 BENCHMARK(BM_BoxBlur)->Arg(1)->Arg(6)->Arg(10)->Arg(90)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The two-thread wavefront, off by default (see kWavefrontEnabled): measure before
-// turning it on.
+// Each thread choice on its own; the default above takes two threads on a picture
+// this large.
+void BM_BoxBlurOneThread(benchmark::State& state) {
+  const int r = static_cast<int>(state.range(0));
+  RunFilter(state, [&](Bitmap& t) { zumo::detail::BoxBlurInPlace(r, t, false); });
+}
+BENCHMARK(BM_BoxBlurOneThread)->Arg(1)->Arg(10)->Arg(90)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 void BM_BoxBlurTwoThreads(benchmark::State& state) {
   const int r = static_cast<int>(state.range(0));
   RunFilter(state, [&](Bitmap& t) { zumo::detail::BoxBlurInPlace(r, t, true); });
 }
-BENCHMARK(BM_BoxBlurTwoThreads)->Arg(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_BoxBlurTwoThreads)->Arg(1)->Arg(10)->Arg(90)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The plain window sum on a 400 x 300 crop: multiply by 100 to compare with the photo.
 void BM_BoxBlurLiteralCrop(benchmark::State& state) {
@@ -60,6 +66,11 @@ void BM_Sharpen(benchmark::State& state) {
   RunFilter(state, [&](Bitmap& t) { home.Sharpen(50, t); });
 }
 BENCHMARK(BM_Sharpen)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_SharpenOneThread(benchmark::State& state) {
+  RunFilter(state, [&](Bitmap& t) { zumo::detail::SharpenInPlace(50, t, false); });
+}
+BENCHMARK(BM_SharpenOneThread)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SharpenTwoThreads(benchmark::State& state) {
   RunFilter(state, [&](Bitmap& t) { zumo::detail::SharpenInPlace(50, t, true); });

@@ -91,6 +91,7 @@ __attribute__((always_inline)) inline void Recurrence(std::uint8_t* row, const s
   s2 = static_cast<std::uint32_t>(a2);
 }
 
+
 struct BlurJob {
   int width = 0;
   int height = 0;

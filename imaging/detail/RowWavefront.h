@@ -27,7 +27,7 @@ class RowProgress {
  public:
   // Pixels between publications: large enough that the slot's cache line moves between
   // the processors a few times per row only, small enough that the row below starts soon.
-  static constexpr int kGrain = 256;
+  static constexpr int kGrain = 512;
 
   explicit RowProgress(int width) : width_(width), stride_(static_cast<std::int64_t>(width) + 1) {
     for (auto& slot : slots_) slot.value.store(-1, std::memory_order_relaxed);
@@ -88,8 +88,8 @@ class RowProgress {
 
  private:
   // Pauses without a change before yielding: at most a few microseconds (a publication
-  // comes about every microsecond), at least a fraction of one.
-  static constexpr int kMaxPatience = 64;
+  // comes about every two microseconds), at least a fraction of one.
+  static constexpr int kMaxPatience = 128;
   static constexpr int kMinPatience = 4;
   static constexpr int kYields = 64;
 
@@ -154,7 +154,7 @@ class RowTurn {
 inline constexpr bool kWavefrontEnabled = true;
 
 inline bool WorthTwoThreads(int width, int height) noexcept {
-  return kWavefrontEnabled && height >= 2 && width >= 8 * RowProgress::kGrain &&
+  return kWavefrontEnabled && height >= 2 && width >= 4 * RowProgress::kGrain &&
          static_cast<std::int64_t>(width) * height >= (1 << 18) && std::thread::hardware_concurrency() >= 2;
 }
 
