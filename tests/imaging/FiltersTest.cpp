@@ -144,6 +144,79 @@ TEST(BoxBlurTest, RadiusOutsideRangeIsClamped) {
   EXPECT_TRUE(SamePixels(huge, ninety));
 }
 
+// --- The two-thread wavefront ---
+
+// Widths on either side of the progress publication interval (512 pixels) and of its
+// multiples, where the waiting row's need and the publishing row's report meet exactly.
+const std::vector<int> kPublicationWidths = {511, 512, 513, 1024, 1025, 2049};
+
+TEST(WavefrontTest, BoxBlurMatchesLiteralLoopAcrossPublicationBoundaries) {
+  std::uint32_t seed = 900;
+  for (const int w : kPublicationWidths) {
+    for (const auto& [r, h] : std::vector<std::pair<int, int>>{{1, 9}, {10, 14}, {90, 5}}) {
+      const Bitmap source = (seed % 2) ? RandomBitmap(w, h, seed) : SkewedBitmap(w, h, seed);
+      ++seed;
+      Bitmap expected(source);
+      literal::BoxBlur(r, expected);
+      for (const bool two_threads : {false, true}) {
+        Bitmap actual(source);
+        detail::BoxBlurInPlace(r, actual, two_threads);
+        ASSERT_TRUE(SamePixels(actual, expected)) << w << "x" << h << " R=" << r << " threads=" << two_threads;
+      }
+    }
+  }
+}
+
+TEST(WavefrontTest, SharpenMatchesLiteralLoopAcrossPublicationBoundaries) {
+  std::uint32_t seed = 950;
+  for (const int w : kPublicationWidths) {
+    const Bitmap source = (seed % 2) ? RandomBitmap(w, 7, seed) : SkewedBitmap(w, 7, seed);
+    ++seed;
+    Bitmap expected(source);
+    literal::Sharpen(77, expected);
+    for (const bool two_threads : {false, true}) {
+      Bitmap actual(source);
+      detail::SharpenInPlace(77, actual, two_threads);
+      ASSERT_TRUE(SamePixels(actual, expected)) << w << " threads=" << two_threads;
+    }
+  }
+}
+
+// The threads hand every row over to each other: repeated runs give the scheduler many
+// chances to interleave them differently. Every run must give the same bytes as one thread.
+TEST(WavefrontTest, RepeatedTwoThreadRunsAgreeWithOneThread) {
+  const Bitmap photo = test::PhotoLikeBitmap(1100, 40, 5);
+  Bitmap blurred(photo), sharpened(photo);
+  detail::BoxBlurInPlace(6, blurred, false);
+  detail::SharpenInPlace(50, sharpened, false);
+  for (int run = 0; run < 12; ++run) {
+    Bitmap actual(photo);
+    detail::BoxBlurInPlace(6, actual, true);
+    ASSERT_TRUE(SamePixels(actual, blurred)) << "run " << run;
+    Bitmap sharp(photo);
+    detail::SharpenInPlace(50, sharp, true);
+    ASSERT_TRUE(SamePixels(sharp, sharpened)) << "run " << run;
+  }
+}
+
+// Two threads also on pictures one or two pixels wide, where every row waits for the
+// whole row above.
+TEST(WavefrontTest, NarrowPicturesOnTwoThreads) {
+  for (const int w : {1, 2, 3}) {
+    const Bitmap source = SkewedBitmap(w, 300, static_cast<std::uint32_t>(w));
+    for (const int r : {1, 4, 90}) {
+      Bitmap expected(source), actual(source);
+      literal::BoxBlur(r, expected);
+      detail::BoxBlurInPlace(r, actual, true);
+      ASSERT_TRUE(SamePixels(actual, expected)) << w << " R=" << r;
+    }
+    Bitmap expected(source), actual(source);
+    literal::Sharpen(120, expected);
+    detail::SharpenInPlace(120, actual, true);
+    ASSERT_TRUE(SamePixels(actual, expected)) << w;
+  }
+}
+
 // --- Sharpen ---
 
 TEST(SharpenTest, MatchesLiteralLoopForEveryWeight) {
