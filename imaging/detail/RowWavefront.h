@@ -56,8 +56,9 @@ class RowProgress {
     // Spin while the other thread is seen to move: it then runs on the other processor
     // and publishes again within a microsecond or two. When the slot stands still it is
     // not running, probably waiting for this processor: yield to it at once. How long
-    // "standing still" lasts adapts: a thread whose waits keep ending only after it
-    // yielded gives up sooner.
+    // "standing still" may last adapts: after a wait that only a yield ended, barely at
+    // all (the two threads probably share a processor and take turns), growing again
+    // with every wait that spinning ends.
     thread_local int patience = kMaxPatience;
     std::int64_t last_change_value = seen;
     for (int still = 0; still < patience;) {
@@ -74,7 +75,7 @@ class RowProgress {
         ++still;
       }
     }
-    patience = patience > kMinPatience ? patience / 2 : kMinPatience;
+    patience = kMinPatience;
     for (int yields = 0; yields < kYields; ++yields) {
       std::this_thread::yield();
       seen = slot.load(std::memory_order_acquire);
