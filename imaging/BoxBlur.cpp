@@ -2,8 +2,9 @@
 // its left, so the result is a recurrence in raster order; it is computed exactly, but
 // without summing each window anew:
 //  - for every column a sum over the window's rows except the current one: new values
-//    of the rows above, old values of the rows below. Going from row y - 1 to row y it
-//    gains row y - 1 (now new) and row y + R (old) and loses row y - 1 - R and row y.
+//    of the rows above, old values of the rows below. Rows of the same parity keep their
+//    own sums and step them two rows at a time, so that with two threads (one per
+//    parity) neither reads what the other writes besides the picture itself.
 //  - along the row a running sum of those column sums plus the current row, whose left
 //    part is new and right part still old.
 // Cost therefore does not depend on the radius. The three channels are independent
