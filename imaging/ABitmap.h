@@ -59,6 +59,10 @@ class TABitmap : public Bitmap {
   // --- neighbourhood filters ---
   void BoxBlur(int R, Bitmap& Target);
   void Sharpen(int A, Bitmap& Target);
+  // Target receives Source, filtered as the in-place form would filter it; Source is not changed.
+  void BoxBlur(int R, const Bitmap& Source, Bitmap& Target);
+  // Target receives Source, filtered as the in-place form would filter it; Source is not changed.
+  void Sharpen(int A, const Bitmap& Source, Bitmap& Target);
   void RankFilter(Bitmap& Target, std::uint8_t K);
   void EdgeFilter(Bitmap& Target);
 

@@ -9,6 +9,11 @@
 //    part is new and right part still old.
 // Cost therefore does not depend on the radius. The three channels are independent
 // chains, and two threads can take alternate rows one behind the other.
+//
+// The same recurrence can read the unfiltered picture from one buffer and write the
+// blurred one to another: old values (the current row from x on, the rows below) come
+// from the input rows, new values (the rows above, the pixels to the left) from the
+// output rows. In place both row tables are the same.
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -98,7 +103,8 @@ struct BlurJob {
   int height = 0;
   int radius = 0;
   int pad = 0;  // zero columns on either side of the padded arrays
-  std::uint8_t* const* rows = nullptr;
+  const std::uint8_t* const* in = nullptr;  // the old values
+  std::uint8_t* const* out = nullptr;       // the new values (the same rows in place)
   std::vector<std::uint64_t> reciprocal;     // by pixel count n
   std::vector<int> columns_in_window;        // by x
   std::vector<std::uint8_t> zero_row;        // stands in for rows outside the picture
@@ -106,14 +112,14 @@ struct BlurJob {
   // time and never reads the other's. At most 2 * 90 rows of 255: 16 bits suffice, and
   // the vectorised updates then take eight columns at a time.
   std::vector<std::uint16_t> column_sums[2];
-  // By row parity: the old values of the row after the one a thread works on, kept until
-  // its next row, by when the other thread has overwritten them.
+  // In place, by row parity: the old values of the row after the one a thread works on,
+  // kept until its next row, by when the other thread has overwritten them.
   std::vector<std::uint8_t> next_old[2];
   ThreadState state[2];
   RowProgress progress;
 
-  BlurJob(int w, int h, int r, std::uint8_t* const* row_table)
-      : width(w), height(h), radius(r), pad(r + 1), rows(row_table), progress(w) {
+  BlurJob(int w, int h, int r, const std::uint8_t* const* in_rows, std::uint8_t* const* out_rows)
+      : width(w), height(h), radius(r), pad(r + 1), in(in_rows), out(out_rows), progress(w) {
     const int side = 2 * r + 1;
     reciprocal.resize(static_cast<std::size_t>(side) * side + 1);
     for (std::size_t n = 1; n < reciprocal.size(); ++n) reciprocal[n] = Reciprocal(static_cast<int>(n));
@@ -131,25 +137,31 @@ struct BlurJob {
     std::uint16_t* const even = column_sums[0].data() + 3 * pad;
     std::uint16_t* const odd = column_sums[1].data() + 3 * pad;
     for (int k = 0; k <= std::min(h - 1, r - 1); ++k) {
-      const std::uint8_t* const old = rows[k];
+      const std::uint8_t* const old = in[k];
       for (int i = 0; i < 3 * w; ++i) {
         if (k <= r - 2) even[i] = static_cast<std::uint16_t>(even[i] + old[i]);
         odd[i] = static_cast<std::uint16_t>(odd[i] + old[i]);
       }
     }
     next_old[0].assign(3 * static_cast<std::size_t>(w), 0);
-    next_old[1].assign(rows[0], rows[0] + 3 * static_cast<std::size_t>(w));
+    next_old[1].assign(in[0], in[0] + 3 * static_cast<std::size_t>(w));
   }
 
-  const std::uint8_t* RowOrZero(int y) const noexcept { return y >= 0 && y < height ? rows[y] : zero_row.data(); }
+  const std::uint8_t* OldOrZero(int y) const noexcept { return y >= 0 && y < height ? in[y] : zero_row.data(); }
+  const std::uint8_t* NewOrZero(int y) const noexcept { return y >= 0 && y < height ? out[y] : zero_row.data(); }
 
+  // into: the input and output rows differ, so the old values of every row stay at hand
+  // and need not be kept.
+  template <bool into>
   void Row(int y) noexcept;
 };
 
+template <bool into>
 void BlurJob::Row(int y) noexcept {
   const int w = width;
   const int r = radius;
-  std::uint8_t* const row = rows[y];
+  const std::uint8_t* const row_old = in[y];
+  std::uint8_t* const row = out[y];
   const std::ptrdiff_t offset = 3 * pad;
   std::uint16_t* const sums = column_sums[y & 1].data() + offset;
   std::uint8_t* const kept_old = next_old[y & 1].data();
@@ -157,13 +169,14 @@ void BlurJob::Row(int y) noexcept {
   // From the sums two rows up, rows y - 2 and y - 1 move from below to above (old out,
   // new in), rows y - 2 - r and y - 1 - r leave at the top and rows y + r - 1 and y + r
   // enter at the bottom; the current row y leaves the sum too.
-  const std::uint8_t* const new_two_up = RowOrZero(y - 2);
-  const std::uint8_t* const new_above = RowOrZero(y - 1);
-  const std::uint8_t* const leaving_first = RowOrZero(y - 2 - r);
-  const std::uint8_t* const leaving_second = RowOrZero(y - 1 - r);
-  const std::uint8_t* const entering_first = RowOrZero(y + r - 1);
-  const std::uint8_t* const entering_second = RowOrZero(y + r);
-  const std::uint8_t* const old_below = RowOrZero(y + 1);
+  const std::uint8_t* const new_two_up = NewOrZero(y - 2);
+  const std::uint8_t* const new_above = NewOrZero(y - 1);
+  const std::uint8_t* const leaving_first = NewOrZero(y - 2 - r);
+  const std::uint8_t* const leaving_second = NewOrZero(y - 1 - r);
+  const std::uint8_t* const entering_first = OldOrZero(y + r - 1);
+  const std::uint8_t* const entering_second = OldOrZero(y + r);
+  const std::uint8_t* const old_below = OldOrZero(y + 1);
+  const std::uint8_t* const old_above = into ? OldOrZero(y - 1) : kept_old;
 
   const int rows_in_window = std::min(height - 1, y + r) - std::max(0, y - r) + 1;
   if (st.rows_in_window != rows_in_window) {
@@ -175,10 +188,10 @@ void BlurJob::Row(int y) noexcept {
 
   // Makes sums[c] this row's column sum (rows above new, rows below old) for c in
   // [c0, c1), and stores sum plus the current row's old value, the amount the column
-  // brings into a window, at entering[c - c0]. Row y - 1 must be final up to c1; row
-  // y + 1 is still old there (it waits for this row to be r + 1 pixels ahead), so its
-  // old values are kept for this thread's next row. The arithmetic wraps in 16 bits and
-  // every result fits.
+  // brings into a window, at entering[c - c0]. Row y - 1 must be final up to c1. In
+  // place, row y + 1 is still old there (it waits for this row to be r + 1 pixels
+  // ahead), so its old values are kept for this thread's next row. The arithmetic wraps
+  // in 16 bits and every result fits.
   auto compute_columns = [&](int c0, int c1, std::uint16_t* ent) {
     turn.NeedAbove(c1);
     // Each element reads and writes its own column only (the arrays are distinct).
@@ -186,10 +199,10 @@ void BlurJob::Row(int y) noexcept {
     for (int i = 3 * c0; i < 3 * c1; ++i) {
       const auto brings = static_cast<std::uint16_t>(
           sums[i] + new_two_up[i] + new_above[i] - leaving_first[i] - leaving_second[i] + entering_first[i] +
-          entering_second[i] - kept_old[i]);
-      sums[i] = static_cast<std::uint16_t>(brings - row[i]);
+          entering_second[i] - old_above[i]);
+      sums[i] = static_cast<std::uint16_t>(brings - row_old[i]);
       ent[i - 3 * c0] = brings;
-      kept_old[i] = old_below[i];
+      if constexpr (!into) kept_old[i] = old_below[i];
     }
   };
   // The first window: columns 0..r.
@@ -219,7 +232,7 @@ void BlurJob::Row(int y) noexcept {
     // entering on the right, the pixel's old value, the column sum leaving on the left
     // (zero before the edge: the arrays are padded).
     const std::uint16_t* const rem = sums + 3 * x0 - behind;
-    const std::uint8_t* const old = row + 3 * x0;
+    const std::uint8_t* const old = row_old + 3 * x0;
     for (int k = 0; k < count; ++k) delta[k] = entering[k] - old[k] - rem[k];
 
     // The recurrence: each new value enters the sums of the pixels after it.
@@ -239,8 +252,24 @@ void BlurJob::Row(int y) noexcept {
 void BoxBlurInPlace(int radius, Bitmap& target, bool two_threads) {
   if (radius <= 0 || target.Empty()) return;
   const auto rows = TABitmap::ScanlineTable(target);
-  BlurJob job(target.Width(), target.Height(), radius, rows.get());
-  RunRows(target.Height(), two_threads, [&job](int y) { job.Row(y); });
+  BlurJob job(target.Width(), target.Height(), radius, rows.get(), rows.get());
+  RunRows(target.Height(), two_threads, [&job](int y) { job.Row<false>(y); });
+}
+
+void BoxBlurInto(int radius, const Bitmap& source, Bitmap& target, bool two_threads) {
+  if (radius <= 0 || source.Empty() || source.SharesPixelsWith(target)) {
+    target.Assign(source);
+    BoxBlurInPlace(radius, target, two_threads);
+    return;
+  }
+  // Filled row by row, then handed over whole: should anything fail before, Target is
+  // as it was.
+  Bitmap result(source.Width(), source.Height(), Bitmap::Uninitialized{});
+  const auto out_rows = TABitmap::ScanlineTable(result);
+  const auto in_rows = SourceRows(source);
+  BlurJob job(source.Width(), source.Height(), radius, in_rows.get(), out_rows.get());
+  RunRows(source.Height(), two_threads, [&job](int y) { job.Row<true>(y); });
+  target.Assign(result);
 }
 
 }  // namespace detail
@@ -253,6 +282,12 @@ void TABitmap::BoxBlur(int R, Bitmap& Target) {
   const int radius = std::clamp(R, 0, detail::kMaxBlurRadius);
   if (radius == 0 || Target.Empty()) return;
   detail::BoxBlurInPlace(radius, Target, detail::WorthTwoThreads(Target.Width(), Target.Height()));
+}
+
+void TABitmap::BoxBlur(int R, const Bitmap& Source, Bitmap& Target) {
+  Target.SetPixelFormat24();
+  const int radius = std::clamp(R, 0, detail::kMaxBlurRadius);
+  detail::BoxBlurInto(radius, Source, Target, detail::WorthTwoThreads(Source.Width(), Source.Height()));
 }
 
 }  // namespace zumo

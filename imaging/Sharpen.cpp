@@ -5,6 +5,11 @@
 // pass the compiler vectorises; the chain itself is then one table look-up and one add
 // per channel. Two threads can take alternate rows one behind the other.
 //
+// The same recurrence can read the unfiltered picture from one buffer and write the
+// sharpened one to another of the same layout: old values (the pixel, its right
+// neighbour, the row below) come from the input, new ones (the row above, the left
+// neighbour) from the output. In place the two are the same buffer.
+//
 // At the picture's border the window is clipped to k < 9 pixels. There the sharpened
 // value is t = ((5k - 1) v - 4 S) div (k - 1): it keeps a flat area flat and, for
 // k = 9, equals the interior rule (11 v - S) div 2 exactly; a 1 x 1 picture keeps t = v.
@@ -66,22 +71,22 @@ struct SharpenJob {
   int width = 0;
   int height = 0;
   int weight = 0;
-  std::uint8_t* bits = nullptr;
+  const std::uint8_t* in = nullptr;  // the old values
+  std::uint8_t* out = nullptr;       // the new values, laid out as `in` (the same buffer in place)
   std::ptrdiff_t stride = 0;
   std::array<std::uint8_t, kTableSize> sharpened{};  // by kZMax - z: (Clip(z div 2) * A) shr 8
   RowProgress progress;
 
-  SharpenJob(Bitmap& target, int a)
-      : width(target.Width()), height(target.Height()), weight(a), progress(target.Width()) {
-    bits = target.MutableBits();
-    stride = target.Stride();
+  SharpenJob(int w, int h, std::ptrdiff_t row_stride, const std::uint8_t* in_bits, std::uint8_t* out_bits, int a)
+      : width(w), height(h), weight(a), in(in_bits), out(out_bits), stride(row_stride), progress(w) {
     for (int j = 0; j < kTableSize; ++j) {
       const int z = kZMax - j;
       sharpened[j] = static_cast<std::uint8_t>((TABitmap::Clip(z / 2) * a) >> 8);
     }
   }
 
-  std::uint8_t* RowPtr(int y) const noexcept { return bits + y * stride; }
+  const std::uint8_t* OldRow(int y) const noexcept { return in + y * stride; }
+  std::uint8_t* NewRow(int y) const noexcept { return out + y * stride; }
   int Mix(int t, int v) const noexcept { return ((TABitmap::Clip(t) * weight) >> 8) + ((v * (255 - weight)) >> 8); }
 
   void BorderPixel(int x, int y) noexcept;
@@ -101,14 +106,16 @@ void SharpenJob::BorderPixel(int x, int y) noexcept {
   const int x0 = std::max(0, x - 1), x1 = std::min(width - 1, x + 1);
   const int y0 = std::max(0, y - 1), y1 = std::min(height - 1, y + 1);
   const int k = (x1 - x0 + 1) * (y1 - y0 + 1);
-  std::uint8_t* const pixel = RowPtr(y) + 3 * x;
+  const std::uint8_t* const old_pixel = OldRow(y) + 3 * x;
+  std::uint8_t* const pixel = NewRow(y) + 3 * x;
   for (int ch = 0; ch < 3; ++ch) {
     int s = 0;
     for (int yy = y0; yy <= y1; ++yy) {
-      const std::uint8_t* row = RowPtr(yy);
-      for (int xx = x0; xx <= x1; ++xx) s += row[3 * xx + ch];
+      // New above and to the left, old from the pixel on.
+      const std::uint8_t* const row = yy < y ? NewRow(yy) : OldRow(yy);
+      for (int xx = x0; xx <= x1; ++xx) s += (yy == y && xx < x ? NewRow(yy) : row)[3 * xx + ch];
     }
-    const int v = pixel[ch];
+    const int v = old_pixel[ch];
     const int t = k == 1 ? v : ((5 * k - 1) * v - 4 * s) / (k - 1);
     pixel[ch] = static_cast<std::uint8_t>(Mix(t, v));
   }
@@ -125,9 +132,10 @@ void SharpenJob::BorderRow(int y) noexcept {
 
 void SharpenJob::InteriorRow(int y) noexcept {
   const int w = width;
-  std::uint8_t* const row = RowPtr(y);
-  const std::uint8_t* const above = RowPtr(y - 1);
-  const std::uint8_t* const below = RowPtr(y + 1);
+  const std::uint8_t* const row = OldRow(y);
+  std::uint8_t* const row_new = NewRow(y);
+  const std::uint8_t* const above = NewRow(y - 1);
+  const std::uint8_t* const below = OldRow(y + 1);
   const auto keep = static_cast<std::uint16_t>(255 - weight);
   const std::uint8_t* const table = sharpened.data();
 
@@ -153,8 +161,8 @@ void SharpenJob::InteriorRow(int y) noexcept {
       unfiltered[k] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(row[i] * keep) >> 8);
     }
     for (int k = 3; k < count; ++k) index[k] = static_cast<std::int16_t>(index[k] + unfiltered[k - 3]);
-    SharpenRun(table, index, count, row + first);
-    for (int k = 0; k < count; ++k) row[first + k] = static_cast<std::uint8_t>(row[first + k] + unfiltered[k]);
+    SharpenRun(table, index, count, row_new + first);
+    for (int k = 0; k < count; ++k) row_new[first + k] = static_cast<std::uint8_t>(row_new[first + k] + unfiltered[k]);
     turn.Finished(progress, x1);
   }
 
@@ -167,8 +175,23 @@ void SharpenJob::InteriorRow(int y) noexcept {
 
 void SharpenInPlace(int weight, Bitmap& target, bool two_threads) {
   if (target.Empty()) return;
-  SharpenJob job(target, weight);
+  std::uint8_t* const bits = target.MutableBits();
+  SharpenJob job(target.Width(), target.Height(), target.Stride(), bits, bits, weight);
   RunRows(target.Height(), two_threads, [&job](int y) { job.Row(y); });
+}
+
+void SharpenInto(int weight, const Bitmap& source, Bitmap& target, bool two_threads) {
+  if (source.Empty() || source.SharesPixelsWith(target)) {
+    target.Assign(source);
+    SharpenInPlace(weight, target, two_threads);
+    return;
+  }
+  // Filled row by row, then handed over whole: should anything fail before, Target is
+  // as it was. The rows' padding is zeroed by the constructor.
+  Bitmap result(source.Width(), source.Height(), Bitmap::Uninitialized{});
+  SharpenJob job(source.Width(), source.Height(), source.Stride(), source.Bits(), result.MutableBits(), weight);
+  RunRows(source.Height(), two_threads, [&job](int y) { job.Row(y); });
+  target.Assign(result);
 }
 
 }  // namespace detail
@@ -179,6 +202,12 @@ void TABitmap::Sharpen(int A, Bitmap& Target) {
   const int weight = std::clamp(A, 0, 255);
   if (Target.Empty()) return;
   detail::SharpenInPlace(weight, Target, detail::WorthTwoThreads(Target.Width(), Target.Height()));
+}
+
+void TABitmap::Sharpen(int A, const Bitmap& Source, Bitmap& Target) {
+  Target.SetPixelFormat24();
+  detail::SharpenInto(std::clamp(A, 0, 255), Source, Target,
+                      detail::WorthTwoThreads(Source.Width(), Source.Height()));
 }
 
 }  // namespace zumo

@@ -297,6 +297,147 @@ TEST(SharpenTest, WeightOutsideRangeIsClamped) {
   EXPECT_TRUE(SamePixels(high, full));
 }
 
+// --- From a source into a target ---
+
+// A target holding some other picture; the filters must replace it whole.
+Bitmap OtherPicture(std::uint32_t seed) { return RandomBitmap(4, 3, seed); }
+
+// The fused forms, on both thread paths, must give what the in-place forms give on a copy
+// of the source, and leave the source's pixels alone.
+TEST(FilterIntoTest, BlurMatchesCopyThenInPlace) {
+  std::vector<std::pair<int, int>> sizes = kAwkwardSizes;
+  sizes.insert(sizes.end(), {{513, 6}, {1025, 4}, {3, 40}});
+  std::uint32_t seed = 2000;
+  for (const auto& [w, h] : sizes) {
+    for (const int r : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 90}) {
+      const Bitmap source = seed % 3 == 0   ? test::PhotoLikeBitmap(w, h, seed)
+                            : seed % 3 == 1 ? RandomBitmap(w, h, seed)
+                                            : SkewedBitmap(w, h, seed);
+      const std::vector<std::uint8_t> source_bytes(source.Bits(), source.Bits() + source.Stride() * h);
+      ++seed;
+      Bitmap expected(source);
+      detail::BoxBlurInPlace(r, expected, false);
+      for (const bool two_threads : {false, true}) {
+        Bitmap target = OtherPicture(seed);
+        detail::BoxBlurInto(r, source, target, two_threads);
+        ASSERT_TRUE(SamePixels(target, expected)) << w << "x" << h << " R=" << r << " threads=" << two_threads;
+      }
+      ASSERT_TRUE(std::equal(source_bytes.begin(), source_bytes.end(), source.Bits())) << w << "x" << h << " R=" << r;
+    }
+  }
+}
+
+TEST(FilterIntoTest, SharpenMatchesCopyThenInPlace) {
+  std::vector<std::pair<int, int>> sizes = kAwkwardSizes;
+  sizes.insert(sizes.end(), {{513, 6}, {1025, 4}, {3, 40}});
+  std::uint32_t seed = 3000;
+  for (const auto& [w, h] : sizes) {
+    for (const int a : {0, 1, 50, 119, 120, 254, 255}) {
+      const Bitmap source = seed % 3 == 0   ? test::PhotoLikeBitmap(w, h, seed)
+                            : seed % 3 == 1 ? RandomBitmap(w, h, seed)
+                                            : SkewedBitmap(w, h, seed);
+      const std::vector<std::uint8_t> source_bytes(source.Bits(), source.Bits() + source.Stride() * h);
+      ++seed;
+      Bitmap expected(source);
+      detail::SharpenInPlace(a, expected, false);
+      for (const bool two_threads : {false, true}) {
+        Bitmap target = OtherPicture(seed);
+        detail::SharpenInto(a, source, target, two_threads);
+        ASSERT_TRUE(SamePixels(target, expected)) << w << "x" << h << " A=" << a << " threads=" << two_threads;
+      }
+      ASSERT_TRUE(std::equal(source_bytes.begin(), source_bytes.end(), source.Bits())) << w << "x" << h << " A=" << a;
+    }
+  }
+  // Every weight, through the method (its clamping included).
+  const Bitmap skewed = SkewedBitmap(23, 9, 12);
+  for (int a = -1; a <= 256; ++a) {
+    Bitmap expected(skewed), target;
+    TABitmap().Sharpen(a, expected);
+    TABitmap().Sharpen(a, skewed, target);
+    ASSERT_TRUE(SamePixels(target, expected)) << "A=" << a;
+  }
+}
+
+// The methods clamp as the in-place forms do, take the two-thread path on a large
+// picture, notify the target once (as its Assign would) and leave pictures that shared
+// the target's old pixels alone.
+TEST(FilterIntoTest, MethodsClampNotifyOnceAndKeepOtherCopies) {
+  const Bitmap photo = test::PhotoLikeBitmap(1100, 260, 8);
+  for (const int r : {-3, 0, 1, 6, 1000}) {
+    Bitmap expected(photo);
+    TABitmap().BoxBlur(r, expected);
+    Bitmap target = OtherPicture(1);
+    const Bitmap shown(target);  // shares the target's old pixels
+    int notified = 0;
+    target.AddChangeListener([&notified] { ++notified; });
+    TABitmap().BoxBlur(r, photo, target);
+    EXPECT_TRUE(SamePixels(target, expected)) << "R=" << r;
+    EXPECT_EQ(notified, 1) << "R=" << r;
+    EXPECT_TRUE(SamePixels(shown, OtherPicture(1)));
+  }
+  for (const int a : {-5, 50, 300}) {
+    Bitmap expected(photo), target;
+    TABitmap().Sharpen(a, expected);
+    int notified = 0;
+    target.AddChangeListener([&notified] { ++notified; });
+    TABitmap().Sharpen(a, photo, target);
+    EXPECT_TRUE(SamePixels(target, expected)) << "A=" << a;
+    EXPECT_EQ(notified, 1) << "A=" << a;
+  }
+  EXPECT_TRUE(SamePixels(photo, test::PhotoLikeBitmap(1100, 260, 8)));
+}
+
+// One object as both source and target, or two sharing pixels: the result is still the
+// in-place one, and a third copy of the source keeps its pixels.
+TEST(FilterIntoTest, SourceThatIsOrSharesTheTarget) {
+  const Bitmap original = SkewedBitmap(70, 9, 77);
+  Bitmap blur_expected(original), sharp_expected(original);
+  TABitmap().BoxBlur(3, blur_expected);
+  TABitmap().Sharpen(80, sharp_expected);
+  {
+    Bitmap both(original);
+    TABitmap().BoxBlur(3, both, both);
+    EXPECT_TRUE(SamePixels(both, blur_expected));
+    Bitmap same(original);
+    TABitmap().Sharpen(80, same, same);
+    EXPECT_TRUE(SamePixels(same, sharp_expected));
+  }
+  {
+    const Bitmap source(original);
+    Bitmap target(source);
+    ASSERT_TRUE(target.SharesPixelsWith(source));
+    TABitmap().BoxBlur(3, source, target);
+    EXPECT_TRUE(SamePixels(target, blur_expected));
+    EXPECT_TRUE(SamePixels(source, SkewedBitmap(70, 9, 77)));
+    Bitmap sharp(source);
+    TABitmap().Sharpen(80, source, sharp);
+    EXPECT_TRUE(SamePixels(sharp, sharp_expected));
+    EXPECT_TRUE(SamePixels(source, SkewedBitmap(70, 9, 77)));
+  }
+  // An empty source empties the target.
+  Bitmap target(original);
+  TABitmap().BoxBlur(2, Bitmap(), target);
+  EXPECT_TRUE(target.Empty());
+  Bitmap sharp(original);
+  TABitmap().Sharpen(2, Bitmap(), sharp);
+  EXPECT_TRUE(sharp.Empty());
+}
+
+// Repeated two-thread runs: the threads meet at different points every time.
+TEST(FilterIntoTest, RepeatedTwoThreadRunsAgreeWithOneThread) {
+  const Bitmap photo = test::PhotoLikeBitmap(1100, 40, 6);
+  Bitmap blurred(photo), sharpened(photo);
+  detail::BoxBlurInPlace(6, blurred, false);
+  detail::SharpenInPlace(50, sharpened, false);
+  for (int run = 0; run < 12; ++run) {
+    Bitmap blur, sharp;
+    detail::BoxBlurInto(6, photo, blur, true);
+    ASSERT_TRUE(SamePixels(blur, blurred)) << "run " << run;
+    detail::SharpenInto(50, photo, sharp, true);
+    ASSERT_TRUE(SamePixels(sharp, sharpened)) << "run " << run;
+  }
+}
+
 // --- RankOf9 and RankFilter ---
 
 TEST(RankOf9Test, MatchesBubbleSortForEveryRank) {
