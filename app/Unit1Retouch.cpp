@@ -27,11 +27,8 @@ constexpr int kFilterSmallestRadius = 5;
 // One change notification of a slider of `group`. On a group switch the shown picture
 // becomes the base and Set_Int puts every slider back to 0, re-entering the handlers of
 // the sliders it moves; the change that caused the switch is therefore not applied. Then
-// WorkBitmap takes the base, the group's operation runs on it with the positions as they
+// the group's operation makes WorkBitmap the base as changed with the positions as they
 // stand now, and the shown picture takes the result.
-//
-// The copies share pixels until written (copy on write), so a change costs one copy of the
-// base, made by the operation's first write, and one pass of the operation.
 template <class Operation>
 void SliderChange(TForm1& form, std::int32_t group, Operation operation) {
   Ui::TForm1& ui = form.Controls();
@@ -40,18 +37,28 @@ void SliderChange(TForm1& form, std::int32_t group, Operation operation) {
     ui.Image2->Bitmap().Assign(ui.Image1->Bitmap());
     form.Set_Int();
   }
-  WorkBitmap->Assign(ui.Image2->Bitmap());
-  operation(*WorkBitmap);
+  operation(ui.Image2->Bitmap(), *WorkBitmap);
   ui.Image1->AssignBitmap(*WorkBitmap);
+}
+
+// An operation that changes WorkBitmap in place, after WorkBitmap takes the base. The
+// copies share pixels until written (copy on write), so a change costs one copy of the
+// base, made by the operation's first write, and one pass of the operation.
+template <class InPlace>
+auto OnCopyOfBase(InPlace in_place) {
+  return [in_place](const zumo::Bitmap& base, zumo::Bitmap& work) {
+    work.Assign(base);
+    in_place(work);
+  };
 }
 
 // The three colour sliders make one call with all three offsets; raising a slider
 // (towards its minimum at the top) adds to its channel.
 void ColourChange(TForm1& form) {
   const Ui::TForm1& ui = form.Controls();
-  SliderChange(form, kColourGroup, [&ui](zumo::Bitmap& target) {
+  SliderChange(form, kColourGroup, OnCopyOfBase([&ui](zumo::Bitmap& target) {
     WorkBitmap->ShiftRGB(-2 * ui.TrackBar1->value(), -2 * ui.TrackBar2->value(), -2 * ui.TrackBar3->value(), target);
-  });
+  }));
 }
 
 }  // namespace
@@ -61,34 +68,35 @@ void TForm1::TrackBar2Change() { ColourChange(*this); }
 void TForm1::TrackBar3Change() { ColourChange(*this); }
 
 void TForm1::TrackBar4Change() {
-  SliderChange(*this, kContrastGroup, [this](zumo::Bitmap& target) {
+  SliderChange(*this, kContrastGroup, OnCopyOfBase([this](zumo::Bitmap& target) {
     WorkBitmap->Contrast(-ui->TrackBar4->value(), target);
-  });
+  }));
 }
 
 // Sharpness against blur: above the middle a sharpen mixed in by -p/256, below it a box
-// blur whose radius is the position divided by 20, truncated (0 up to 19).
+// blur whose radius is the position divided by 20, truncated (0 up to 19). Both filter
+// the base straight into WorkBitmap, saving the copy an in-place filter would first make.
 void TForm1::TrackBar5Change() {
   BusyCursor busy;
-  SliderChange(*this, kSharpnessGroup, [this](zumo::Bitmap& target) {
+  SliderChange(*this, kSharpnessGroup, [this](const zumo::Bitmap& base, zumo::Bitmap& target) {
     const int position = ui->TrackBar5->value();
     if (position < 0)
-      WorkBitmap->Sharpen(-position, target);
+      WorkBitmap->Sharpen(-position, base, target);
     else
-      WorkBitmap->BoxBlur(static_cast<int>(position / 20.0), target);
+      WorkBitmap->BoxBlur(static_cast<int>(position / 20.0), base, target);
   });
 }
 
 void TForm1::TrackBar6Change() {
-  SliderChange(*this, kBrightnessGroup, [this](zumo::Bitmap& target) {
+  SliderChange(*this, kBrightnessGroup, OnCopyOfBase([this](zumo::Bitmap& target) {
     WorkBitmap->Brightness(target, static_cast<std::int16_t>(-ui->TrackBar6->value()));
-  });
+  }));
 }
 
 void TForm1::TrackBar7Change() {
-  SliderChange(*this, kMonochromeGroup, [this](zumo::Bitmap& target) {
+  SliderChange(*this, kMonochromeGroup, OnCopyOfBase([this](zumo::Bitmap& target) {
     WorkBitmap->Desaturate(target, static_cast<std::uint8_t>(ui->TrackBar7->value()));
-  });
+  }));
 }
 
 // The one-button filter on the picture as shown: a sharpen at 50/256, a box blur whose
