@@ -257,13 +257,13 @@ void BoxBlurInPlace(int radius, Bitmap& target, bool two_threads) {
 }
 
 void BoxBlurInto(int radius, const Bitmap& source, Bitmap& target, bool two_threads) {
-  if (radius <= 0 || source.Empty() || source.SharesPixelsWith(target)) {
+  if (radius <= 0 || source.Empty()) {
     target.Assign(source);
-    BoxBlurInPlace(radius, target, two_threads);
     return;
   }
-  // Filled row by row, then handed over whole: should anything fail before, Target is
-  // as it was.
+  // Filled row by row, then handed over whole: should anything fail before, target is
+  // as it was. The source is only read and the result is a buffer of its own, so the
+  // source may share its pixels with the target, or be the target.
   Bitmap result(source.Width(), source.Height(), Bitmap::Uninitialized{});
   const auto out_rows = TABitmap::ScanlineTable(result);
   const auto in_rows = SourceRows(source);

@@ -181,13 +181,14 @@ void SharpenInPlace(int weight, Bitmap& target, bool two_threads) {
 }
 
 void SharpenInto(int weight, const Bitmap& source, Bitmap& target, bool two_threads) {
-  if (source.Empty() || source.SharesPixelsWith(target)) {
+  if (source.Empty()) {
     target.Assign(source);
-    SharpenInPlace(weight, target, two_threads);
     return;
   }
-  // Filled row by row, then handed over whole: should anything fail before, Target is
-  // as it was. The rows' padding is zeroed by the constructor.
+  // Filled row by row, then handed over whole: should anything fail before, target is
+  // as it was. The source is only read and the result is a buffer of its own, so the
+  // source may share its pixels with the target, or be the target. The constructor
+  // zeroes the rows' padding.
   Bitmap result(source.Width(), source.Height(), Bitmap::Uninitialized{});
   SharpenJob job(source.Width(), source.Height(), source.Stride(), source.Bits(), result.MutableBits(), weight);
   RunRows(source.Height(), two_threads, [&job](int y) { job.Row(y); });

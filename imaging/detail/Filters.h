@@ -16,8 +16,8 @@ void BoxBlurInPlace(int radius, Bitmap& target, bool two_threads);
 void SharpenInPlace(int weight, Bitmap& target, bool two_threads);
 
 // Target receives source, filtered as the in-place forms above would filter it, written
-// straight into a new buffer; source is not changed. When the two share their pixels
-// (or are one object) target takes source and is filtered in place.
+// straight into a new buffer; source is not changed. The two may share their pixels or
+// be one object.
 void BoxBlurInto(int radius, const Bitmap& source, Bitmap& target, bool two_threads);
 void SharpenInto(int weight, const Bitmap& source, Bitmap& target, bool two_threads);
 

@@ -388,31 +388,33 @@ TEST(FilterIntoTest, MethodsClampNotifyOnceAndKeepOtherCopies) {
 }
 
 // One object as both source and target, or two sharing pixels: the result is still the
-// in-place one, and a third copy of the source keeps its pixels.
+// in-place one, and another copy of the source keeps its pixels.
 TEST(FilterIntoTest, SourceThatIsOrSharesTheTarget) {
-  const Bitmap original = SkewedBitmap(70, 9, 77);
+  const Bitmap original = SkewedBitmap(600, 9, 77);
   Bitmap blur_expected(original), sharp_expected(original);
   TABitmap().BoxBlur(3, blur_expected);
   TABitmap().Sharpen(80, sharp_expected);
-  {
-    Bitmap both(original);
-    TABitmap().BoxBlur(3, both, both);
-    EXPECT_TRUE(SamePixels(both, blur_expected));
-    Bitmap same(original);
-    TABitmap().Sharpen(80, same, same);
-    EXPECT_TRUE(SamePixels(same, sharp_expected));
-  }
-  {
-    const Bitmap source(original);
-    Bitmap target(source);
-    ASSERT_TRUE(target.SharesPixelsWith(source));
-    TABitmap().BoxBlur(3, source, target);
-    EXPECT_TRUE(SamePixels(target, blur_expected));
-    EXPECT_TRUE(SamePixels(source, SkewedBitmap(70, 9, 77)));
-    Bitmap sharp(source);
-    TABitmap().Sharpen(80, source, sharp);
-    EXPECT_TRUE(SamePixels(sharp, sharp_expected));
-    EXPECT_TRUE(SamePixels(source, SkewedBitmap(70, 9, 77)));
+  for (const bool two_threads : {false, true}) {
+    {
+      Bitmap both(original);
+      detail::BoxBlurInto(3, both, both, two_threads);
+      EXPECT_TRUE(SamePixels(both, blur_expected));
+      Bitmap same(original);
+      detail::SharpenInto(80, same, same, two_threads);
+      EXPECT_TRUE(SamePixels(same, sharp_expected));
+    }
+    {
+      const Bitmap source(original);
+      Bitmap target(source);
+      ASSERT_TRUE(target.SharesPixelsWith(source));
+      detail::BoxBlurInto(3, source, target, two_threads);
+      EXPECT_TRUE(SamePixels(target, blur_expected));
+      Bitmap sharp(source);
+      detail::SharpenInto(80, source, sharp, two_threads);
+      EXPECT_TRUE(SamePixels(sharp, sharp_expected));
+      EXPECT_TRUE(SamePixels(source, SkewedBitmap(600, 9, 77)));
+      EXPECT_TRUE(SamePixels(original, SkewedBitmap(600, 9, 77)));
+    }
   }
   // An empty source empties the target.
   Bitmap target(original);
