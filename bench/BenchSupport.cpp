@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <random>
+
+#include <unistd.h>
 
 namespace zumo::bench {
 
@@ -25,6 +28,32 @@ const Bitmap& Photo() {
     return bitmap;
   }();
   return photo;
+}
+
+namespace {
+
+struct TemporaryPhotoFile {
+  explicit TemporaryPhotoFile(SaveFormat format) {
+    const std::string name = "zumo-bench-" + std::to_string(::getpid()) + (format == SaveFormat::Bmp ? ".bmp" : ".jpg");
+    path = (std::filesystem::temp_directory_path() / name).string();
+    WritePhotoFile(Photo(), path, format, 85);
+  }
+  ~TemporaryPhotoFile() {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+  std::string path;
+};
+
+}  // namespace
+
+const std::string& PhotoFile(SaveFormat format) {
+  if (format == SaveFormat::Bmp) {
+    static const TemporaryPhotoFile bmp(SaveFormat::Bmp);
+    return bmp.path;
+  }
+  static const TemporaryPhotoFile jpeg(SaveFormat::Jpeg);
+  return jpeg.path;
 }
 
 }  // namespace zumo::bench

@@ -8,49 +8,18 @@
 #include <QScrollArea>
 #include <QWindow>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <string>
 
-#include "AppSetup.h"
 #include "BenchSupport.h"
+#include "GuiBenchWindow.h"
 #include "Unit1Controls.h"
 #include "platform/PhotoFile.h"
 
 namespace {
 
-// The shared photo written once as a JPEG at the program's normal quality, removed at exit.
-struct JpegOnDisk {
-  JpegOnDisk() {
-    path = (std::filesystem::temp_directory_path() / ("zumo-gui-bench-" + std::to_string(::getpid()) + ".jpg")).string();
-    zumo::WritePhotoFile(zumo::bench::Photo(), path, zumo::SaveFormat::Jpeg, 85);
-  }
-  ~JpegOnDisk() { std::filesystem::remove(path); }
-  std::string path;
-};
-
-const std::string& PhotoJpeg() {
-  static const JpegOnDisk file;
-  return file.path;
-}
-
-TForm1& Window() {
-  static TForm1* window = [] {
-    zumo::app::ConfigureApplication(*qApp);
-    auto* form = new TForm1;
-    form->show();
-    // Painting happens only once the platform has exposed the window.
-    for (int i = 0; i < 1000 && !(form->windowHandle() && form->windowHandle()->isExposed()); ++i)
-      QApplication::processEvents(QEventLoop::AllEvents, 10);
-    return form;
-  }();
-  return *window;
-}
-
 void BM_DecodeJpeg(benchmark::State& state) {
-  const std::string& path = PhotoJpeg();
-  const int depth = Window().ScreenBitsPerPixel();
+  const std::string& path = zumo::bench::PhotoFile(zumo::SaveFormat::Jpeg);
+  const int depth = zumo::bench::BenchWindow().ScreenBitsPerPixel();
   for (auto _ : state) {
     zumo::Bitmap picture = zumo::ReadPhotoFile(path, depth);
     benchmark::DoNotOptimize(picture.Bits());
@@ -61,8 +30,8 @@ BENCHMARK(BM_DecodeJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
 // The load handler's work after its dialog: read, size step, the copies into the stores,
 // then a synchronous paint of the photo view's visible part.
 void BM_LoadAndShow(benchmark::State& state) {
-  const QString path = QString::fromStdString(PhotoJpeg());
-  TForm1& window = Window();
+  const QString path = QString::fromStdString(zumo::bench::PhotoFile(zumo::SaveFormat::Jpeg));
+  TForm1& window = zumo::bench::BenchWindow();
   QWidget* view = window.Controls().ScrollBox1->viewport();
   for (auto _ : state) {
     window.LoadPhoto(path);
@@ -73,8 +42,8 @@ BENCHMARK(BM_LoadAndShow)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Painting the view alone, once a photo is shown.
 void BM_PaintView(benchmark::State& state) {
-  TForm1& window = Window();
-  window.LoadPhoto(QString::fromStdString(PhotoJpeg()));
+  TForm1& window = zumo::bench::BenchWindow();
+  window.LoadPhoto(QString::fromStdString(zumo::bench::PhotoFile(zumo::SaveFormat::Jpeg)));
   QWidget* view = window.Controls().ScrollBox1->viewport();
   for (auto _ : state) benchmark::DoNotOptimize(view->grab().cacheKey());
 }

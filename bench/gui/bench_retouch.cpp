@@ -10,46 +10,18 @@
 #include <QSlider>
 #include <QWindow>
 
-#include <unistd.h>
-
-#include <filesystem>
-#include <string>
-
-#include "AppSetup.h"
 #include "BenchSupport.h"
+#include "GuiBenchWindow.h"
 #include "Unit1Controls.h"
 #include "platform/PhotoFile.h"
 
 namespace {
 
-// The shared photo as a BMP file (exact pixels), loaded through the window's load path.
-struct BmpOnDisk {
-  BmpOnDisk() {
-    path = (std::filesystem::temp_directory_path() / ("zumo-retouch-bench-" + std::to_string(::getpid()) + ".bmp")).string();
-    zumo::WritePhotoFile(zumo::bench::Photo(), path, zumo::SaveFormat::Bmp);
-  }
-  ~BmpOnDisk() { std::filesystem::remove(path); }
-  std::string path;
-};
-
-TForm1& RetouchWindow() {
-  static TForm1* window = [] {
-    zumo::app::ConfigureApplication(*qApp);
-    auto* form = new TForm1;
-    form->show();
-    for (int i = 0; i < 1000 && !(form->windowHandle() && form->windowHandle()->isExposed()); ++i)
-      QApplication::processEvents(QEventLoop::AllEvents, 10);
-    return form;
-  }();
-  return *window;
-}
-
 // A fresh load of the photo as it is (RadioButton8), every slider at 0.
 void LoadPhoto(TForm1& window) {
-  static const BmpOnDisk file;
   window.Controls().RadioButton8->setChecked(true);
   window.Set_Int();
-  window.LoadPhoto(QString::fromStdString(file.path));
+  window.LoadPhoto(QString::fromStdString(zumo::bench::PhotoFile(zumo::SaveFormat::Bmp)));
   QApplication::processEvents();
 }
 
@@ -62,7 +34,7 @@ QSlider* Slider(TForm1& window, int number) {
 // Args: slider number, position. Iterations alternate between the position and its
 // neighbour towards 0 (same blur radius class), inside the slider's active group.
 void BM_SliderChange(benchmark::State& state) {
-  TForm1& window = RetouchWindow();
+  TForm1& window = zumo::bench::BenchWindow();
   LoadPhoto(window);
   QSlider* slider = Slider(window, static_cast<int>(state.range(0)));
   const int position = static_cast<int>(state.range(1));
@@ -97,7 +69,7 @@ BENCHMARK(BM_SliderChange)
     ->UseRealTime();
 
 void BM_OneButtonFilter(benchmark::State& state) {
-  TForm1& window = RetouchWindow();
+  TForm1& window = zumo::bench::BenchWindow();
   LoadPhoto(window);
   for (auto _ : state) {
     window.RGButton4Click();
@@ -108,7 +80,7 @@ BENCHMARK(BM_OneButtonFilter)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Arg: 0 Leave it to me, 1 Too old, 2 Too flashy, 3 Overdone.
 void BM_Technique(benchmark::State& state) {
-  TForm1& window = RetouchWindow();
+  TForm1& window = zumo::bench::BenchWindow();
   LoadPhoto(window);
   Ui::TForm1& ui = window.Controls();
   QRadioButton* buttons[] = {ui.RadioButton2, ui.RadioButton3, ui.RadioButton4, ui.RadioButton12};

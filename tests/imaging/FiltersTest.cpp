@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <random>
 #include <utility>
 #include <vector>
@@ -304,58 +305,40 @@ Bitmap OtherPicture(std::uint32_t seed) { return RandomBitmap(4, 3, seed); }
 
 // The fused forms, on both thread paths, must give what the in-place forms give on a copy
 // of the source, and leave the source's pixels alone.
-TEST(FilterIntoTest, BlurMatchesCopyThenInPlace) {
+template <class InPlace, class Into>
+void ExpectIntoMatchesCopyThenInPlace(std::initializer_list<int> arguments, std::uint32_t seed, InPlace in_place,
+                                      Into into) {
   std::vector<std::pair<int, int>> sizes = kAwkwardSizes;
   sizes.insert(sizes.end(), {{513, 6}, {1025, 4}, {3, 40}});
-  std::uint32_t seed = 2000;
   for (const auto& [w, h] : sizes) {
-    for (const int r : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 90}) {
+    for (const int argument : arguments) {
       const Bitmap source = seed % 3 == 0   ? test::PhotoLikeBitmap(w, h, seed)
                             : seed % 3 == 1 ? RandomBitmap(w, h, seed)
                                             : SkewedBitmap(w, h, seed);
       const std::vector<std::uint8_t> source_bytes(source.Bits(), source.Bits() + source.Stride() * h);
       ++seed;
       Bitmap expected(source);
-      detail::BoxBlurInPlace(r, expected, false);
+      in_place(argument, expected, false);
       for (const bool two_threads : {false, true}) {
         Bitmap target = OtherPicture(seed);
-        detail::BoxBlurInto(r, source, target, two_threads);
-        ASSERT_TRUE(SamePixels(target, expected)) << w << "x" << h << " R=" << r << " threads=" << two_threads;
+        into(argument, source, target, two_threads);
+        ASSERT_TRUE(SamePixels(target, expected)) << w << "x" << h << " argument " << argument
+                                                  << " threads=" << two_threads;
       }
-      ASSERT_TRUE(std::equal(source_bytes.begin(), source_bytes.end(), source.Bits())) << w << "x" << h << " R=" << r;
+      ASSERT_TRUE(std::equal(source_bytes.begin(), source_bytes.end(), source.Bits()))
+          << w << "x" << h << " argument " << argument;
     }
   }
 }
 
+TEST(FilterIntoTest, BlurMatchesCopyThenInPlace) {
+  ExpectIntoMatchesCopyThenInPlace({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 90}, 2000, detail::BoxBlurInPlace,
+                                   detail::BoxBlurInto);
+}
+
 TEST(FilterIntoTest, SharpenMatchesCopyThenInPlace) {
-  std::vector<std::pair<int, int>> sizes = kAwkwardSizes;
-  sizes.insert(sizes.end(), {{513, 6}, {1025, 4}, {3, 40}});
-  std::uint32_t seed = 3000;
-  for (const auto& [w, h] : sizes) {
-    for (const int a : {0, 1, 50, 119, 120, 254, 255}) {
-      const Bitmap source = seed % 3 == 0   ? test::PhotoLikeBitmap(w, h, seed)
-                            : seed % 3 == 1 ? RandomBitmap(w, h, seed)
-                                            : SkewedBitmap(w, h, seed);
-      const std::vector<std::uint8_t> source_bytes(source.Bits(), source.Bits() + source.Stride() * h);
-      ++seed;
-      Bitmap expected(source);
-      detail::SharpenInPlace(a, expected, false);
-      for (const bool two_threads : {false, true}) {
-        Bitmap target = OtherPicture(seed);
-        detail::SharpenInto(a, source, target, two_threads);
-        ASSERT_TRUE(SamePixels(target, expected)) << w << "x" << h << " A=" << a << " threads=" << two_threads;
-      }
-      ASSERT_TRUE(std::equal(source_bytes.begin(), source_bytes.end(), source.Bits())) << w << "x" << h << " A=" << a;
-    }
-  }
-  // Every weight, through the method (its clamping included).
-  const Bitmap skewed = SkewedBitmap(23, 9, 12);
-  for (int a = -1; a <= 256; ++a) {
-    Bitmap expected(skewed), target;
-    TABitmap().Sharpen(a, expected);
-    TABitmap().Sharpen(a, skewed, target);
-    ASSERT_TRUE(SamePixels(target, expected)) << "A=" << a;
-  }
+  ExpectIntoMatchesCopyThenInPlace({0, 1, 50, 119, 120, 254, 255}, 3000, detail::SharpenInPlace,
+                                   detail::SharpenInto);
 }
 
 // The methods clamp as the in-place forms do, take the two-thread path on a large
