@@ -126,27 +126,19 @@ const std::vector<QPoint> kAway = {{-1, 10}, {10, -1}, {kW + 1, 10}, {10, kH + 1
 const std::vector<QPoint> kOver = {{1, 1}, {kW - 1, kH - 1}, {64, 14}};
 
 TEST_F(RGButtonTest, PushButtonReleaseOnlyStrictlyInsideReturnsToNormal) {
-  for (QPoint p : kOnEdge) {
-    button_.SetBtnViewNo(0);
-    Press(&button_, {10, 10});
-    Release(&button_, p);
-    SCOPED_TRACE(testing::Message() << p.x() << "," << p.y());
-    ExpectState("pressed", 2, true);
-  }
-  for (QPoint p : kAway) {
-    button_.SetBtnViewNo(0);
-    Press(&button_, {10, 10});
-    Release(&button_, p);
-    SCOPED_TRACE(testing::Message() << p.x() << "," << p.y());
-    ExpectState("pressed", 2, true);
-  }
-  for (QPoint p : kOver) {
-    button_.SetBtnViewNo(0);
-    Press(&button_, {10, 10});
-    Release(&button_, p);
-    SCOPED_TRACE(testing::Message() << p.x() << "," << p.y());
-    ExpectState("normal", 0, false);
-  }
+  const auto press_and_release_at = [this](const std::vector<QPoint>& points, const char* picture, int view_no,
+                                           bool on_off) {
+    for (QPoint p : points) {
+      button_.SetBtnViewNo(0);
+      Press(&button_, {10, 10});
+      Release(&button_, p);
+      SCOPED_TRACE(testing::Message() << p.x() << "," << p.y());
+      ExpectState(picture, view_no, on_off);
+    }
+  };
+  press_and_release_at(kOnEdge, "pressed", 2, true);
+  press_and_release_at(kAway, "pressed", 2, true);
+  press_and_release_at(kOver, "normal", 0, false);
 }
 
 TEST_F(RGButtonTest, ToggleButtonStaysOnUntilPressedAgain) {
