@@ -296,7 +296,7 @@ void TForm1::RGButton3Click() {
 
   // The shown picture, taken before the dialog opens (a copy that shares its pixels).
   const zumo::Bitmap picture = ui->Image1->Bitmap();
-  if (picture.Empty()) throw zumo::Error("保存する画像がありません。先に写真を読み込んでください");
+  if (picture.Empty()) throw zumo::Error(zumo::messages::kNothingToSave);
 
   if (chosen->format == zumo::SaveFormat::Bmp) {
     save_dialog_->setDefaultSuffix(QStringLiteral("BMP"));

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "platform/BmpFile.h"
+#include "platform/InputFile.h"
 
 namespace zumo {
 namespace {
@@ -348,21 +349,6 @@ void ClearPadding(Bitmap& bitmap) {
   for (int y = 0; y < bitmap.Height(); ++y) std::memset(bits + y * bitmap.Stride() + row_bytes, 0, padding);
 }
 
-// Closes the descriptor on every way out.
-class FileHandle {
- public:
-  explicit FileHandle(int fd) : fd_(fd) {}
-  ~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 // Reads exactly `size` bytes at `offset` (size is known to lie within the file).
 void ReadAt(int fd, std::uint64_t offset, std::uint8_t* out, std::uint64_t size) {
   while (size > 0) {
@@ -432,12 +418,9 @@ Bitmap DecodeBmp(std::span<const std::uint8_t> data) {
 }
 
 Bitmap ReadBmpFile(const std::string& path) {
-  const FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  struct stat info {};
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    throw Error("ファイル " + path + " は開けません");
-  }
-  const std::uint64_t file_size = static_cast<std::uint64_t>(info.st_size);
+  const InputFile input = OpenInputFile(path);
+  const FileDescriptor& file = input.descriptor;
+  const std::uint64_t file_size = static_cast<std::uint64_t>(input.info.st_size);
 
   std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min(file_size, kHeaderRegionLimit)));
   ReadAt(file.get(), 0, head.data(), head.size());

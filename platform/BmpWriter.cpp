@@ -79,7 +79,7 @@ std::vector<std::uint8_t> EncodeBmp(const Bitmap& bitmap) {
 
 void WriteBmpFile(const Bitmap& bitmap, const std::string& path) {
   // An empty picture has no valid BMP form; writing nothing keeps any file at `path` intact.
-  if (bitmap.Empty()) throw Error("空の画像はビットマップファイルに保存できません");
+  if (bitmap.Empty()) throw Error(messages::kNothingToSave);
   WriteFileReplacing(path, EncodeBmp(bitmap));
 }
 

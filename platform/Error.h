@@ -16,6 +16,8 @@ class Error : public std::runtime_error {
 namespace messages {
 inline constexpr const char* kOutOfMemory = "メモリが足りません";
 inline constexpr const char* kRowOutOfRange = "行の番号が範囲外です";
+// Saving an empty picture: there is nothing to write, and an existing file stays as it is.
+inline constexpr const char* kNothingToSave = "保存する画像がありません。先に写真を読み込んでください";
 }  // namespace messages
 
 }  // namespace zumo

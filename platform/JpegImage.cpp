@@ -1,15 +1,18 @@
 #include "platform/JpegImage.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <new>
 
 #include <jpeglib.h>
 
+#include "platform/InputFile.h"
 #include "platform/SafeFile.h"
 
 namespace zumo {
@@ -263,8 +266,7 @@ Bitmap DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptions& o
 
 std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality) {
   if (picture.Empty())
-    throw Error("画像が空（" + std::to_string(picture.Width()) + " × " + std::to_string(picture.Height()) +
-                "）なので JPEG ファイルにできません");
+    throw Error(messages::kNothingToSave);
   Encoder e;
   if (!EncodePhase(e, picture, quality)) {
     const int code = e.trap.manager.msg_code;
@@ -276,23 +278,25 @@ std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality) {
 }
 
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Error("ファイル " + path + " は開けません");
-  in.seekg(0, std::ios::end);
-  const std::streamoff end = in.tellg();
-  if (end < 0) throw Error("ストリームからの読み込みエラー");
-  if (static_cast<std::uintmax_t>(end) > kMaxFileBytes)
+  const InputFile input = OpenInputFile(path);
+  const auto size = static_cast<std::uintmax_t>(input.info.st_size);
+  if (size > kMaxFileBytes)
     throw Error("ファイル " + path + " は大きすぎます（" + std::to_string(kMaxFileBytes / (1024 * 1024)) +
                 " MB まで）");
-  in.seekg(0, std::ios::beg);
   std::vector<std::uint8_t> bytes;
   try {
-    bytes.resize(static_cast<std::size_t>(end));
+    bytes.resize(static_cast<std::size_t>(size));
   } catch (const std::bad_alloc&) {
     throw Error(messages::kOutOfMemory);
   }
-  if (!bytes.empty() && !in.read(reinterpret_cast<char*>(bytes.data()), end))
-    throw Error("ストリームからの読み込みエラー");
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pread(input.descriptor.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    // A file that shrank while being read is as damaged as one that cannot be read.
+    if (n <= 0) throw Error("ストリームからの読み込みエラー");
+    done += static_cast<std::size_t>(n);
+  }
   return bytes;
 }
 

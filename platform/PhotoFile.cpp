@@ -37,8 +37,7 @@ Bitmap DecodeJpegForScreen(std::span<const std::uint8_t> bytes, int screen_bits_
 
 void RefuseEmpty(const Bitmap& picture) {
   if (picture.Empty())
-    throw Error("保存する画像がありません（" + std::to_string(picture.Width()) + " × " +
-                std::to_string(picture.Height()) + "）。先に写真を読み込んでください");
+    throw Error(messages::kNothingToSave);
 }
 
 }  // namespace

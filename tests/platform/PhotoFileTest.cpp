@@ -1,5 +1,7 @@
 // Reading a photo by its name or, failing that, its content; writing BMP or JPEG safely.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -91,6 +93,32 @@ TEST_F(PhotoFileTest, ReadErrorsAreClear) {
   const std::string empty = dir_.File("empty");
   test::WriteBytes(empty, {});
   EXPECT_EQ(MessageOf([&] { ReadPhotoFile(empty); }), "ファイル " + empty + " は JPEG でも BMP でもありません");
+}
+
+// A FIFO would keep a plain open waiting for a writer forever; a device or a folder holds
+// no photo. Each is refused at once, whatever its name announces.
+TEST_F(PhotoFileTest, FilesThatAreNoPhotosAreRefusedWithoutWaiting) {
+  ASSERT_EQ(::mkfifo(dir_.File("pipe").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir_.File("folder.jpg"));
+  const struct {
+    std::string path;
+    const char* reason;
+  } cases[] = {{dir_.File("pipe"), "FIFO（名前付きパイプ）です"},
+               {dir_.File("folder.jpg"), ""},
+               {"/dev/null", "デバイスファイルです"},
+               {"/dev/zero", "デバイスファイルです"}};
+  ::alarm(20);  // a read that blocks ends the test instead of hanging it
+  for (const auto& c : cases) {
+    // The same file under each routing: by extension as JPEG and BMP, and by content.
+    const std::string link_base = dir_.File("link" + std::to_string(&c - cases));
+    for (const char* extension : {".jpg", ".bmp", ""}) {
+      const std::string name = link_base + extension;
+      std::filesystem::create_symlink(c.path, name);
+      const std::string reason = *c.reason ? std::string("（") + c.reason + "）" : "";
+      EXPECT_EQ(MessageOf([&] { ReadPhotoFile(name); }), "ファイル " + name + " は開けません" + reason);
+    }
+  }
+  ::alarm(0);
 }
 
 TEST_F(PhotoFileTest, NarrowScreenTakesQuantisedColours) {
