@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QScreen>
 #include <QShowEvent>
 
@@ -21,11 +22,7 @@ std::int32_t ActiveGroup = 0;
 
 // The label and button pictures are compiled into the window's library; a static library
 // has to register its resources by hand. Q_INIT_RESOURCE must not sit in a namespace.
-static void InitPictureResources() {
-#ifdef ZUMO_HAS_PICTURES
-  Q_INIT_RESOURCE(pictures);
-#endif
-}
+static void InitPictureResources() { Q_INIT_RESOURCE(pictures); }
 
 namespace {
 
@@ -33,6 +30,13 @@ using zumo::app::BusyCursor;
 
 // Turns a dialog's path into the bytes the file system takes.
 std::string FileSystemPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// Proposes `name` in the dialog's name field. The field is cleared first: selectFile
+// ignores an empty name, which would bring back what a cancelled run left typed there.
+void ProposeName(QFileDialog& dialog, const QString& name) {
+  if (auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) field->clear();
+  dialog.selectFile(name);
+}
 
 }  // namespace
 
@@ -103,9 +107,7 @@ void TForm1::LoadStoredPictures() {
       {ui->Image6, ":/pictures/Image6.jpg"}, {ui->Image7, ":/pictures/Image7.jpg"},
       {ui->Image9, ":/pictures/Image9.jpg"},
   };
-  for (const Stored& label : labels) {
-    if (QFile::exists(QString::fromLatin1(label.resource))) label.store->LoadJpeg(QString::fromLatin1(label.resource));
-  }
+  for (const Stored& label : labels) label.store->LoadJpeg(QString::fromLatin1(label.resource));
   struct Buttons {
     zumo::TRGButton* button;
     const char* prefix;
@@ -115,10 +117,7 @@ void TForm1::LoadStoredPictures() {
       {ui->RGButton3, ":/pictures/ButtonSave"}, {ui->RGButton4, ":/pictures/ButtonRun"},
       {ui->RGButton5, ":/pictures/ButtonRun"},
   };
-  for (const Buttons& entry : buttons) {
-    if (QFile::exists(QString::fromLatin1(entry.prefix) + QStringLiteral("OFF.jpg")))
-      entry.button->LoadPushButtonPictures(QString::fromLatin1(entry.prefix));
-  }
+  for (const Buttons& entry : buttons) entry.button->LoadPushButtonPictures(QString::fromLatin1(entry.prefix));
 }
 
 void TForm1::BindEvents() {
@@ -305,7 +304,7 @@ void TForm1::RGButton3Click() {
     save_dialog_->setDefaultSuffix(QStringLiteral("JPG"));
     save_dialog_->setNameFilter(QString::fromUtf8("JPEGファイル (*.jpg)"));
   }
-  save_dialog_->selectFile(last_save_name_);
+  ProposeName(*save_dialog_, last_save_name_);
   if (save_dialog_->exec() != QDialog::Accepted) return;
   const QStringList names = save_dialog_->selectedFiles();
   if (names.isEmpty()) return;

@@ -51,7 +51,9 @@ class TForm1 : public QWidget {
   void LoadPhoto(const QString& path);
 
   // The screen depth read at start-up (bits per pixel), which decides JPEG quantisation.
+  // The setter stands for a screen of another depth (tests have no narrow screen).
   int ScreenBitsPerPixel() const noexcept { return screen_bits_per_pixel_; }
+  void SetScreenBitsPerPixel(int bits) noexcept { screen_bits_per_pixel_ = bits; }
 
  public slots:
   void RGButton1Click();  // quit

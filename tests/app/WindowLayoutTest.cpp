@@ -211,10 +211,11 @@ TEST_F(WindowLayout, ButtonsArePushButtonsShowingTheirNormalPicture) {
     EXPECT_FALSE(button->BtnSW());
     EXPECT_FALSE(button->OnOff());
     EXPECT_EQ(button->BtnViewNo(), 0);
-    if (!button->BtnImgOFF().Empty()) {
-      EXPECT_EQ(button->size(), QSize(129, 28));
-      EXPECT_EQ(button->Picture().JpegBytes(), button->BtnImgOFF().JpegBytes());
-    }
+    ASSERT_FALSE(button->BtnImgOFF().Empty()) << "every button has its pictures";
+    EXPECT_FALSE(button->BtnImgFCS().Empty());
+    EXPECT_FALSE(button->BtnImgON().Empty());
+    EXPECT_EQ(button->size(), QSize(129, 28));
+    EXPECT_EQ(button->Picture().JpegBytes(), button->BtnImgOFF().JpegBytes());
   }
 }
 
@@ -225,6 +226,13 @@ TEST_F(WindowLayout, BuildingTheWindowRaisesNoSliderEventAndStartsClean) {
   ASSERT_NE(WorkJpeg, nullptr);
   EXPECT_TRUE(WorkBitmap->Empty());
   EXPECT_GT(form.ScreenBitsPerPixel(), 0);
+  // Every slider handler reads the shown or the base picture as a bitmap, which discards
+  // its stored picture; so the stores still holding theirs shows that no handler ran.
+  for (zumo::TImage* store : {form.Controls().Image1, form.Controls().Image2, form.Controls().Image3,
+                              form.Controls().Image11}) {
+    EXPECT_FALSE(store->Picture().IsBitmap()) << store->objectName().toStdString();
+    EXPECT_FALSE(store->Picture().JpegBytes().isEmpty()) << store->objectName().toStdString();
+  }
 }
 
 TEST_F(WindowLayout, SetIntMovesTheSlidersToZeroInOrderRaisingTheirChangeEvents) {

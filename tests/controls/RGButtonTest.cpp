@@ -292,6 +292,40 @@ TEST_F(RGButtonTest, DisabledButtonKeepsItsPictureAndIgnoresTheMouse) {
   EXPECT_EQ(downs, 2);
 }
 
+// Qt delivers no mouse event to a disabled widget, so the button's own guards are called
+// directly: a press does nothing at all, release, move and leave change nothing but still
+// notify the owner.
+TEST_F(RGButtonTest, DisabledButtonGuardsOwnMouseHandling) {
+  struct Guarded : TRGButton {
+    using TRGButton::MouseDown;
+    using TRGButton::MouseLeave;
+    using TRGButton::MouseMove;
+    using TRGButton::MouseUp;
+  };
+  for (bool toggle : {false, true}) {
+    Guarded button;
+    button.SetBtnImgOFF(TPicture::FromBitmap(off_));
+    button.SetBtnImgFCS(TPicture::FromBitmap(fcs_));
+    button.SetBtnImgON(TPicture::FromBitmap(on_));
+    button.SetBtnSW(toggle);
+    button.SetBtnViewNo(1);  // showing hover when it is disabled
+    button.SetBtnEnabled(false);
+    std::vector<std::string> log;
+    button.OnMouseDown = [&](Qt::MouseButton, QPoint) { log.push_back("down"); };
+    button.OnMouseUp = [&](Qt::MouseButton, QPoint) { log.push_back("up"); };
+    button.OnMouseMove = [&](QPoint) { log.push_back("move"); };
+    button.MouseDown(Qt::LeftButton, {10, 10});
+    button.MouseMove({11, 10});
+    button.MouseUp(Qt::LeftButton, {11, 10});
+    button.MouseUp(Qt::LeftButton, {-5, -5});
+    button.MouseLeave();
+    EXPECT_EQ(log, (std::vector<std::string>{"move", "up", "up"})) << "toggle " << toggle;
+    EXPECT_EQ(Shown(button), "hover") << "toggle " << toggle;
+    EXPECT_EQ(button.BtnViewNo(), 1);
+    EXPECT_FALSE(button.OnOff());
+  }
+}
+
 TEST_F(RGButtonTest, OnOffAndViewNoSetters) {
   button_.SetOnOff(true);
   ExpectState("pressed", 2, true);
