@@ -367,6 +367,7 @@ TEST(SafeFileTest, ImpossibleTargetsAreRefusedClearly) {
   test::TempDir dir;
   fs::create_directory(dir.File("folder"));
   ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0600), 0);
+  fs::create_symlink("loop", dir.File("loop"));
   const std::string long_name(300, 'n');
   std::string long_path = dir.path().string();
   while (long_path.size() < 5000) long_path += "/abcdefghij";
@@ -382,9 +383,10 @@ TEST(SafeFileTest, ImpossibleTargetsAreRefusedClearly) {
       {dir.File("bad\xff\xfe.jpg"),
        "ファイル " + dir.File("bad\\xFF\\xFE.jpg") + " を作成できません（名前が UTF-8 の文字として読めません）"},
       {dir.File("pipe"), "ファイル " + dir.File("pipe") + " を作成できません（通常のファイルではありません）"},
+      {dir.File("loop"), "ファイル " + dir.File("loop") + " を作成できません（シンボリックリンクをたどれません）"},
   };
   for (const auto& c : cases) EXPECT_EQ(MessageOf(c.path, Pattern(4, 0)), c.message) << c.path;
-  EXPECT_EQ(EntriesIn(dir.path()), 2u);
+  EXPECT_EQ(EntriesIn(dir.path()), 3u);
   EXPECT_TRUE(fs::is_empty(dir.File("folder")));
 }
 
