@@ -88,10 +88,13 @@ class NewFile {
     NewFile file;
     file.folder_ = folder;
     // With O_TMPFILE the mode passes through the umask and the folder's default ACL
-    // exactly as for any new file.
-    file.fd_ = FileDescriptor(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-    if (file.fd_.valid()) return file;
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) return std::nullopt;
+    // exactly as for any new file. Naming it later goes through /proc/self/fd (linkat's
+    // AT_EMPTY_PATH needs a privilege), so without /proc only a named file will do.
+    if (::access("/proc/self/fd", X_OK) == 0) {
+      file.fd_ = FileDescriptor(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+      if (file.fd_.valid()) return file;
+      if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) return std::nullopt;
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::string name = TemporaryName();
       file.fd_ = FileDescriptor(::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
