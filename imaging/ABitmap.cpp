@@ -1,4 +1,5 @@
 #include "imaging/ABitmap.h"
+#include "platform/ExtendedPrecision.h"
 
 namespace zumo {
 

@@ -21,6 +21,7 @@
 #include "imaging/ABitmap.h"
 #include "imaging/detail/Filters.h"
 #include "imaging/detail/RowWavefront.h"
+#include "imaging/detail/Simd.h"
 
 namespace zumo {
 namespace detail {
@@ -50,7 +51,7 @@ struct alignas(64) ThreadState {
 __attribute__((always_inline)) inline std::uint32_t BlurStep(std::uint64_t& a, std::uint64_t m,
                                                              std::uint32_t c) noexcept {
   std::uint64_t n;
-#if defined(__x86_64__) && defined(__GNUC__)
+#if ZUMO_SIMD
   asm("mov %[m], %[n]\n\t"
       "imul %[a], %[n]\n\t"
       "add %k[c], %k[a]\n\t"

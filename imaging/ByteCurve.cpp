@@ -6,15 +6,16 @@
 #include <iterator>
 
 #include "imaging/RowKernels.h"
+#include "imaging/detail/Simd.h"
 
-#if defined(__SSE2__)
+#if ZUMO_SIMD
 #include <emmintrin.h>
 #endif
 
 namespace zumo::detail {
 namespace {
 
-#if defined(__SSE2__)
+#if ZUMO_SIMD
 // Four vectors of 32-bit lanes holding 16 bytes, widened without sign.
 struct Widened {
   __m128i q[4];
@@ -31,7 +32,7 @@ inline Widened Widen(__m128i v) noexcept {
 
 void ApplyLinear(std::uint8_t* row, std::size_t n, int slope, int offset, int shift) noexcept {
   std::size_t i = 0;
-#if defined(__SSE2__)
+#if ZUMO_SIMD
   // pmaddwd multiplies the low 16 bits of each lane by the slope (the high halves are 0);
   // the two saturating packs then clip to 0..255.
   const __m128i m = _mm_set1_epi32(slope & 0xFFFF);
@@ -53,7 +54,7 @@ void ApplyLinear(std::uint8_t* row, std::size_t n, int slope, int offset, int sh
 
 void ApplyShortLine(std::uint8_t* row, std::size_t n, int slope, int offset, int shift) noexcept {
   std::size_t i = 0;
-#if defined(__SSE2__)
+#if ZUMO_SIMD
   // Unpacking below a zero byte gives old << 8; the high half of its product with the
   // slope is (old * slope) >> 8. FitShortLine picks offsets with which no sum leaves 16 bits.
   const __m128i zero = _mm_setzero_si128();
@@ -76,7 +77,7 @@ void ApplyShortLine(std::uint8_t* row, std::size_t n, int slope, int offset, int
 // floor((v * v + 127) / 255), the division done as (x + 1 + (x >> 8)) >> 8 in 16 bits.
 void ApplySquare(std::uint8_t* row, std::size_t n) noexcept {
   std::size_t i = 0;
-#if defined(__SSE2__)
+#if ZUMO_SIMD
   const __m128i zero = _mm_setzero_si128();
   const __m128i c127 = _mm_set1_epi16(127);
   const __m128i one = _mm_set1_epi16(1);

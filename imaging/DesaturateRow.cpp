@@ -1,11 +1,12 @@
 #include "imaging/DesaturateRow.h"
 
 #include "imaging/PixelPlanes.h"
+#include "imaging/detail/Simd.h"
 
 namespace zumo::detail {
 namespace {
 
-#if defined(__SSE2__)
+#if ZUMO_SIMD
 // The block loop computes long enough per byte that the hardware prefetcher falls behind
 // on pictures larger than the cache: ask for the bytes a few blocks ahead.
 constexpr int kPrefetchAhead = 1024;
@@ -22,7 +23,7 @@ void DesaturatePixels(std::uint8_t* p, int count, int a) noexcept {
 
 void DesaturateRow(std::uint8_t* row, int width, std::uint8_t A) noexcept {
   int x = 0;
-#if defined(__SSE2__)
+#if ZUMO_SIMD
   // Every product fits 16 bits (255 * 255); m = s div 3 = (s * 43691) >> 17, exact for
   // s <= 765 (43691 = (2^17 + 1) / 3).
   const __m128i zero = _mm_setzero_si128();

@@ -2,6 +2,7 @@
 
 #include "imaging/GrayLevel.h"
 #include "imaging/PixelPlanes.h"
+#include "imaging/detail/Simd.h"
 
 namespace zumo::detail {
 namespace {
@@ -15,7 +16,7 @@ void GrayPixels(std::uint8_t* p, int count) noexcept {
   }
 }
 
-#if defined(__SSE2__)
+#if ZUMO_SIMD
 // s = 299 red + 587 green + 114 blue + 500 for four pixels, in 32-bit lanes, from 16-bit
 // lanes of the three planes.
 inline __m128i WeightedSum(__m128i red_green, __m128i blue_one) noexcept {
@@ -66,7 +67,7 @@ inline bool Levels16(const std::uint8_t* p, __m128i& levels) noexcept {
 
 void GrayRow(std::uint8_t* row, int width) noexcept {
   int x = 0;
-#if defined(__SSE2__)
+#if ZUMO_SIMD
   for (; x + 16 <= width; x += 16) {
     std::uint8_t* p = row + 3 * x;
     // Much work per byte: the hardware prefetcher falls behind without a hint.

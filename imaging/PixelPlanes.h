@@ -1,8 +1,10 @@
 #pragma once
 
+#include "imaging/detail/Simd.h"
+
 // Moving 16 pixels (48 interleaved bytes blue, green, red) to and from three planes of 16
 // bytes each, with SSE2 unpacks and packs only.
-#if defined(__SSE2__)
+#if ZUMO_SIMD
 #include <emmintrin.h>
 
 namespace zumo::detail {

@@ -12,6 +12,7 @@
 #include "imaging/GrayRow.h"
 #include "imaging/RowBands.h"
 #include "imaging/RowKernels.h"
+#include "platform/ExtendedPrecision.h"
 
 namespace zumo {
 namespace {

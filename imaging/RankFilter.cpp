@@ -14,7 +14,9 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
+#include "imaging/detail/Simd.h"
+
+#if ZUMO_SIMD
 #include <emmintrin.h>
 #endif
 
@@ -27,7 +29,7 @@ inline std::int32_t Lo(std::int32_t a, std::int32_t b) { return a < b ? a : b; }
 inline std::int32_t Hi(std::int32_t a, std::int32_t b) { return a < b ? b : a; }
 inline float Lo(float a, float b) { return a < b ? a : b; }
 inline float Hi(float a, float b) { return a < b ? b : a; }
-#if defined(__SSE2__)
+#if ZUMO_SIMD
 inline __m128 Lo(__m128 a, __m128 b) { return _mm_min_ps(a, b); }
 inline __m128 Hi(__m128 a, __m128 b) { return _mm_max_ps(a, b); }
 #endif
@@ -94,7 +96,7 @@ void RankRows(Bitmap& target) {
     const float* c = packed[2];
     std::uint8_t* const row = bits + y * stride;
     int x = 1;
-#if defined(__SSE2__)
+#if ZUMO_SIMD
     // Four windows at a time: the last loads reach column x + 4 <= w - 1.
     alignas(16) std::int32_t chosen[4];
     for (; x + 3 <= w - 2; x += 4) {

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__)
+#include "imaging/detail/Simd.h"
+
+#if ZUMO_SIMD
 #include <emmintrin.h>
 #endif
 
@@ -26,7 +28,7 @@ ChannelOffsets::ChannelOffsets(int blue, int green, int red) noexcept {
 
 void ChannelOffsets::Apply(std::uint8_t* row, std::size_t n) const noexcept {
   std::size_t i = 0;
-#if defined(__SSE2__)
+#if ZUMO_SIMD
   // Only one of raise/lower is non-zero per byte, so add-then-subtract, each saturating,
   // is Clip(v + d).
   const __m128i r0 = _mm_load_si128(reinterpret_cast<const __m128i*>(raise_));
@@ -69,7 +71,7 @@ void MapBytes(std::uint8_t* row, std::size_t n, const std::uint8_t (&table)[256]
 void BlendBytes(const std::uint8_t* source, std::uint8_t* target, std::size_t n, int a) noexcept {
   const int b = 256 - a;
   std::size_t i = 0;
-#if defined(__SSE2__)
+#if ZUMO_SIMD
   // 8-bit by 8-bit products summed in 16 bits: at most 255 * 256, no overflow.
   const __m128i zero = _mm_setzero_si128();
   const __m128i wa = _mm_set1_epi16(static_cast<short>(a));

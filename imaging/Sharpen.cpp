@@ -20,6 +20,7 @@
 #include "imaging/ABitmap.h"
 #include "imaging/detail/Filters.h"
 #include "imaging/detail/RowWavefront.h"
+#include "imaging/detail/Simd.h"
 
 namespace zumo {
 namespace detail {
@@ -49,7 +50,7 @@ __attribute__((noinline)) void SharpenRun(const std::uint8_t* table, const std::
     const std::uint8_t* const b0 = table + index[k];
     const std::uint8_t* const b1 = table + index[k + 1];
     const std::uint8_t* const b2 = table + index[k + 2];
-#if defined(__x86_64__) && defined(__GNUC__)
+#if ZUMO_SIMD
     // Written out so that each loaded byte lands in the register the next step indexes
     // with: left to itself the compiler loads into one register and copies into another,
     // a cycle more per step on the chain.

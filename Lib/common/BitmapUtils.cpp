@@ -19,6 +19,7 @@
 
 #include "Lib/common/ResampleDetail.h"
 #include "platform/Error.h"
+#include "platform/ExtendedPrecision.h"
 
 namespace zumo {
 namespace {

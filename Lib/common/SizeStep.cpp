@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "Lib/common/BitmapUtils.h"
+#include "platform/ExtendedPrecision.h"
 
 namespace zumo {
 namespace {

@@ -17,7 +17,9 @@
 #include <cstdint>
 #include <thread>
 
-#if defined(__SSE2__)
+#include "imaging/detail/Simd.h"
+
+#if ZUMO_SIMD
 #include <emmintrin.h>
 #endif
 
@@ -102,7 +104,7 @@ class RowProgress {
   }
 
   static void Pause() noexcept {
-#if defined(__SSE2__)
+#if ZUMO_SIMD
     _mm_pause();
 #endif
   }

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 
-#if defined(__SSE2__)
+#include "imaging/detail/Simd.h"
+
+#if ZUMO_SIMD
 namespace zumo::detail {
 namespace {
 
