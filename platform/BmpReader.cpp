@@ -71,42 +71,49 @@ void Require(std::span<const std::uint8_t> data, std::uint64_t offset, std::uint
   if (offset > data.size() || size > data.size() - offset) throw Error(kReadError);
 }
 
-// Parses the file header, the information header, the masks and the palette. `head` is the
-// start of the file (at least its first kHeaderRegionLimit bytes, or all of it when shorter);
-// `file_size` is the length of the whole file.
-Layout ParseHeaders(std::span<const std::uint8_t> head, std::uint64_t file_size) {
+// What the file header and the information header declare, before any check of sense.
+struct DeclaredHeader {
+  std::uint32_t pixel_offset = 0;  // 0: the pixels follow the palette
+  std::uint32_t size = 0;          // of the information header
+  bool core = false;               // the 12-byte header of the oldest files
+  std::int64_t width = 0, height = 0;
+  int bits = 0;
+  std::uint32_t compression = kBiRgb;
+  std::uint32_t colours_used = 0;
+};
+
+DeclaredHeader ReadDeclaredHeader(std::span<const std::uint8_t> head) {
   if (head.size() < 2) throw Error(head.empty() ? kReadError : kInvalidBitmap);
   if (head[0] != 'B' || head[1] != 'M') throw Error(kInvalidBitmap);
   Require(head, 0, kFileHeaderSize + 4);
-  const std::uint32_t declared_offset = U32(&head[10]);
-  const std::uint32_t header_size = U32(&head[14]);
-  const bool core = header_size == 12;
-  if (!core && header_size != 40 && header_size != 52 && header_size != 56 && header_size != 108 &&
-      header_size != 124) {
+  DeclaredHeader header;
+  header.pixel_offset = U32(&head[10]);
+  header.size = U32(&head[14]);
+  header.core = header.size == 12;
+  if (!header.core && header.size != 40 && header.size != 52 && header.size != 56 && header.size != 108 &&
+      header.size != 124) {
     throw Error(kInvalidBitmap);
   }
-  Require(head, kFileHeaderSize, header_size);
+  Require(head, kFileHeaderSize, header.size);
   const std::uint8_t* info = &head[kFileHeaderSize];
-
-  Layout layout;
-  std::int64_t width = 0, height = 0;
-  std::uint32_t compression = kBiRgb, colours_used = 0;
-  if (core) {
-    width = U16(info + 4);
-    height = U16(info + 6);
-    layout.bits = U16(info + 10);
+  if (header.core) {
+    header.width = U16(info + 4);
+    header.height = U16(info + 6);
+    header.bits = U16(info + 10);
   } else {
-    width = I32(info + 4);
-    height = I32(info + 8);
-    layout.bits = U16(info + 14);
-    compression = U32(info + 16);
-    colours_used = U32(info + 32);
+    header.width = I32(info + 4);
+    header.height = I32(info + 8);
+    header.bits = U16(info + 14);
+    header.compression = U32(info + 16);
+    header.colours_used = U32(info + 32);
   }
-  layout.bottom_up = height > 0;
-  height = height < 0 ? -height : height;  // in 64 bits: INT_MIN is safe here
-  if (width <= 0 || height <= 0) throw Error(kInvalidBitmap);
+  return header;
+}
 
-  const int bits = layout.bits;
+// The pixel encoding a bit depth and compression stand for; anything else is invalid.
+void ChooseEncoding(const DeclaredHeader& header, Layout& layout) {
+  const int bits = header.bits;
+  const std::uint32_t compression = header.compression;
   if (compression == kBiRgb) {
     if (bits == 1 || bits == 4 || bits == 8) {
       layout.encoding = Encoding::kPalette;
@@ -121,65 +128,96 @@ Layout ParseHeaders(std::span<const std::uint8_t> head, std::uint64_t file_size)
     } else {
       throw Error(kInvalidBitmap);
     }
-  } else if (compression == kBiRle8 && bits == 8 && !core) {
+  } else if (compression == kBiRle8 && bits == 8 && !header.core) {
     layout.encoding = Encoding::kRle8;
-  } else if (compression == kBiRle4 && bits == 4 && !core) {
+  } else if (compression == kBiRle4 && bits == 4 && !header.core) {
     layout.encoding = Encoding::kRle4;
   } else if ((compression == kBiBitFields || compression == kBiAlphaBitFields) && (bits == 16 || bits == 32) &&
-             !core) {
+             !header.core) {
     layout.encoding = Encoding::kBitFields;
   } else {
     throw Error(kInvalidBitmap);
   }
+}
 
-  // A 40-byte header keeps its masks after it; the longer headers hold them inside.
-  std::uint64_t after_header = kFileHeaderSize + header_size;
-  if (compression == kBiBitFields || compression == kBiAlphaBitFields) {
-    const std::uint8_t* masks = info + 40;
-    if (header_size == 40) {
-      const std::uint64_t count = compression == kBiAlphaBitFields ? 4 : 3;
-      Require(head, after_header, 4 * count);
-      masks = &head[after_header];
-      after_header += 4 * count;
-    }
-    layout.masks = {U32(masks), U32(masks + 4), U32(masks + 8)};
+// Reads the colour masks of a bit-fields file; returns where the headers end after them.
+// A 40-byte header keeps its masks after it; the longer headers hold them inside.
+std::uint64_t ReadMasks(std::span<const std::uint8_t> head, const DeclaredHeader& header, std::uint64_t after_header,
+                        Layout& layout) {
+  if (header.compression != kBiBitFields && header.compression != kBiAlphaBitFields) return after_header;
+  const std::uint8_t* masks = &head[kFileHeaderSize] + 40;
+  if (header.size == 40) {
+    const std::uint64_t count = header.compression == kBiAlphaBitFields ? 4 : 3;
+    Require(head, after_header, 4 * count);
+    masks = &head[after_header];
+    after_header += 4 * count;
   }
+  layout.masks = {U32(masks), U32(masks + 4), U32(masks + 8)};
+  return after_header;
+}
 
-  if (layout.encoding == Encoding::kPalette || layout.encoding == Encoding::kRle8 ||
-      layout.encoding == Encoding::kRle4) {
-    const std::uint32_t full = 1u << bits;
-    const std::uint32_t count = (colours_used == 0 || colours_used > full) ? full : colours_used;
-    const std::uint64_t entry = core ? 3 : 4;
-    Require(head, after_header, count * entry);
-    for (std::uint32_t i = 0; i < count; ++i) {
-      const std::uint8_t* e = &head[after_header + i * entry];
-      layout.palette[i] = {e[0], e[1], e[2]};
-    }
-    after_header += count * entry;
+// Reads the palette of a palette or run-length file; returns where it ends.
+std::uint64_t ReadPalette(std::span<const std::uint8_t> head, const DeclaredHeader& header,
+                          std::uint64_t after_header, Layout& layout) {
+  if (layout.encoding != Encoding::kPalette && layout.encoding != Encoding::kRle8 &&
+      layout.encoding != Encoding::kRle4) {
+    return after_header;
   }
+  const std::uint32_t full = 1u << header.bits;
+  const std::uint32_t count = (header.colours_used == 0 || header.colours_used > full) ? full : header.colours_used;
+  const std::uint64_t entry = header.core ? 3 : 4;
+  Require(head, after_header, count * entry);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint8_t* e = &head[after_header + i * entry];
+    layout.palette[i] = {e[0], e[1], e[2]};
+  }
+  return after_header + count * entry;
+}
 
-  Bitmap::CheckSize(width, height);
-  layout.width = static_cast<int>(width);
-  layout.height = static_cast<int>(height);
-
-  // Some writers leave the offset at 0: the pixels then follow the palette.
-  layout.pixel_offset = declared_offset == 0 ? after_header : declared_offset;
-  if (layout.pixel_offset > file_size) throw Error(kReadError);
-
-  const std::uint64_t w = static_cast<std::uint64_t>(width);
-  const std::uint64_t h = static_cast<std::uint64_t>(height);
+// The stored row length and the least and most pixel data the decoder may look at; a
+// file too short for the least is a read error.
+void SetPixelExtent(std::uint64_t file_size, Layout& layout) {
+  const std::uint64_t w = static_cast<std::uint64_t>(layout.width);
+  const std::uint64_t h = static_cast<std::uint64_t>(layout.height);
   if (layout.encoding == Encoding::kRle8 || layout.encoding == Encoding::kRle4) {
     // A sensible encoder spends at most two bytes per pixel plus an end of line per row;
     // anything beyond four is never read.
     layout.minimum_bytes = 0;
     layout.maximum_bytes = 4 * w * h + 4 * h + 16;
   } else {
-    layout.row_bytes = (w * static_cast<std::uint64_t>(bits) + 31) / 32 * 4;
-    const std::uint64_t last_row = (w * static_cast<std::uint64_t>(bits) + 7) / 8;
+    const auto bits = static_cast<std::uint64_t>(layout.bits);
+    layout.row_bytes = (w * bits + 31) / 32 * 4;
+    const std::uint64_t last_row = (w * bits + 7) / 8;
     layout.minimum_bytes = layout.row_bytes * (h - 1) + last_row;
     layout.maximum_bytes = layout.row_bytes * h;
   }
   if (file_size - layout.pixel_offset < layout.minimum_bytes) throw Error(kReadError);
+}
+
+// Parses the file header, the information header, the masks and the palette. `head` is the
+// start of the file (at least its first kHeaderRegionLimit bytes, or all of it when shorter);
+// `file_size` is the length of the whole file.
+Layout ParseHeaders(std::span<const std::uint8_t> head, std::uint64_t file_size) {
+  const DeclaredHeader header = ReadDeclaredHeader(head);
+  Layout layout;
+  layout.bits = header.bits;
+  layout.bottom_up = header.height > 0;
+  const std::int64_t height = header.height < 0 ? -header.height : header.height;  // in 64 bits: INT_MIN is safe
+  if (header.width <= 0 || height <= 0) throw Error(kInvalidBitmap);
+
+  ChooseEncoding(header, layout);
+  std::uint64_t after_header = kFileHeaderSize + header.size;
+  after_header = ReadMasks(head, header, after_header, layout);
+  after_header = ReadPalette(head, header, after_header, layout);
+
+  Bitmap::CheckSize(header.width, height);
+  layout.width = static_cast<int>(header.width);
+  layout.height = static_cast<int>(height);
+
+  // Some writers leave the offset at 0: the pixels then follow the palette.
+  layout.pixel_offset = header.pixel_offset == 0 ? after_header : header.pixel_offset;
+  if (layout.pixel_offset > file_size) throw Error(kReadError);
+  SetPixelExtent(file_size, layout);
   return layout;
 }
 
