@@ -151,65 +151,110 @@ struct BlurJob {
   const std::uint8_t* OldOrZero(int y) const noexcept { return y >= 0 && y < height ? in[y] : zero_row.data(); }
   const std::uint8_t* NewOrZero(int y) const noexcept { return y >= 0 && y < height ? out[y] : zero_row.data(); }
 
+  // The rows one row's step reads and writes. From the sums two rows up, rows y - 2 and
+  // y - 1 move from below to above (old out, new in), rows y - 2 - r and y - 1 - r leave
+  // at the top and rows y + r - 1 and y + r enter at the bottom; the current row y leaves
+  // the sum too.
+  struct RowStep {
+    const std::uint8_t* row_old;
+    std::uint8_t* row;
+    std::uint16_t* sums;     // this parity's column sums, at column 0 of the padded array
+    std::uint8_t* kept_old;  // in place: the old values of row y + 1, for the next step
+    const std::uint8_t *new_two_up, *new_above, *leaving_first, *leaving_second;
+    const std::uint8_t *entering_first, *entering_second, *old_below, *old_above;
+  };
+
   // into: the input and output rows differ, so the old values of every row stay at hand
   // and need not be kept.
+  template <bool into>
+  RowStep StepFor(int y) noexcept;
+
+  // 2^38 / n for each pixel's window size n on row y, cached per thread while the row
+  // count of the windows stays the same.
+  const std::uint64_t* RowReciprocals(int y) noexcept;
+
   template <bool into>
   void Row(int y) noexcept;
 };
 
 template <bool into>
+BlurJob::RowStep BlurJob::StepFor(int y) noexcept {
+  const int r = radius;
+  RowStep step;
+  step.row_old = in[y];
+  step.row = out[y];
+  step.sums = column_sums[y & 1].data() + 3 * pad;
+  step.kept_old = next_old[y & 1].data();
+  step.new_two_up = NewOrZero(y - 2);
+  step.new_above = NewOrZero(y - 1);
+  step.leaving_first = NewOrZero(y - 2 - r);
+  step.leaving_second = NewOrZero(y - 1 - r);
+  step.entering_first = OldOrZero(y + r - 1);
+  step.entering_second = OldOrZero(y + r);
+  step.old_below = OldOrZero(y + 1);
+  step.old_above = into ? OldOrZero(y - 1) : step.kept_old;
+  return step;
+}
+
+const std::uint64_t* BlurJob::RowReciprocals(int y) noexcept {
+  ThreadState& st = state[y & 1];
+  const int rows_in_window = std::min(height - 1, y + radius) - std::max(0, y - radius) + 1;
+  if (st.rows_in_window != rows_in_window) {
+    st.rows_in_window = rows_in_window;
+    for (int x = 0; x < width; ++x) st.reciprocal[x] = reciprocal[rows_in_window * columns_in_window[x]];
+  }
+  return st.reciprocal.data();
+}
+
+// Makes sums[c] the row's column sum (rows above new, rows below old) for c in [c0, c1),
+// and stores sum plus the current row's old value, the amount the column brings into a
+// window, at entering[c - c0]. Row y - 1 must be final up to c1. In place, row y + 1 is
+// still old there (it waits for this row to be r + 1 pixels ahead), so its old values
+// are kept for this thread's next row. The arithmetic wraps in 16 bits and every result
+// fits.
+template <bool into>
+__attribute__((always_inline)) inline void ComputeColumns(const BlurJob::RowStep& s, int c0, int c1,
+                                                          std::uint16_t* entering) noexcept {
+  // Each element reads and writes its own column only (the arrays are distinct).
+#pragma GCC ivdep
+  for (int i = 3 * c0; i < 3 * c1; ++i) {
+    const auto brings = static_cast<std::uint16_t>(s.sums[i] + s.new_two_up[i] + s.new_above[i] -
+                                                   s.leaving_first[i] - s.leaving_second[i] + s.entering_first[i] +
+                                                   s.entering_second[i] - s.old_above[i]);
+    s.sums[i] = static_cast<std::uint16_t>(brings - s.row_old[i]);
+    entering[i - 3 * c0] = brings;
+    if constexpr (!into) s.kept_old[i] = s.old_below[i];
+  }
+}
+
+// The recurrence of one run: each new value enters the sums of the pixels after it. The
+// three forms differ in what the run's windows have in common.
+__attribute__((always_inline)) inline void RunRecurrence(int w, int r, std::uint8_t* row, const std::uint64_t* recip,
+                                                         const std::int32_t* delta, int x0, int x1, std::uint32_t& s0,
+                                                         std::uint32_t& s1, std::uint32_t& s2) noexcept {
+  const std::ptrdiff_t behind = 3 * r;
+  if (x0 >= r && x1 <= w - r) {  // every window of the run is r columns wide on both sides
+    Recurrence<true, true>(row, recip, delta, behind, x0, x1, s0, s1, s2);
+  } else if (x0 >= r) {
+    Recurrence<true, false>(row, recip, delta, behind, x0, x1, s0, s1, s2);
+  } else {
+    Recurrence<false, false>(row, recip, delta, behind, x0, x1, s0, s1, s2);
+  }
+}
+
+template <bool into>
 void BlurJob::Row(int y) noexcept {
   const int w = width;
   const int r = radius;
-  const std::uint8_t* const row_old = in[y];
-  std::uint8_t* const row = out[y];
-  const std::ptrdiff_t offset = 3 * pad;
-  std::uint16_t* const sums = column_sums[y & 1].data() + offset;
-  std::uint8_t* const kept_old = next_old[y & 1].data();
-  ThreadState& st = state[y & 1];
-  // From the sums two rows up, rows y - 2 and y - 1 move from below to above (old out,
-  // new in), rows y - 2 - r and y - 1 - r leave at the top and rows y + r - 1 and y + r
-  // enter at the bottom; the current row y leaves the sum too.
-  const std::uint8_t* const new_two_up = NewOrZero(y - 2);
-  const std::uint8_t* const new_above = NewOrZero(y - 1);
-  const std::uint8_t* const leaving_first = NewOrZero(y - 2 - r);
-  const std::uint8_t* const leaving_second = NewOrZero(y - 1 - r);
-  const std::uint8_t* const entering_first = OldOrZero(y + r - 1);
-  const std::uint8_t* const entering_second = OldOrZero(y + r);
-  const std::uint8_t* const old_below = OldOrZero(y + 1);
-  const std::uint8_t* const old_above = into ? OldOrZero(y - 1) : kept_old;
-
-  const int rows_in_window = std::min(height - 1, y + r) - std::max(0, y - r) + 1;
-  if (st.rows_in_window != rows_in_window) {
-    st.rows_in_window = rows_in_window;
-    for (int x = 0; x < w; ++x) st.reciprocal[x] = reciprocal[rows_in_window * columns_in_window[x]];
-  }
-  const std::uint64_t* const recip = st.reciprocal.data();
+  const RowStep step = StepFor<into>(y);
+  const std::uint64_t* const recip = RowReciprocals(y);
   RowTurn turn(progress, y);
 
-  // Makes sums[c] this row's column sum (rows above new, rows below old) for c in
-  // [c0, c1), and stores sum plus the current row's old value, the amount the column
-  // brings into a window, at entering[c - c0]. Row y - 1 must be final up to c1. In
-  // place, row y + 1 is still old there (it waits for this row to be r + 1 pixels
-  // ahead), so its old values are kept for this thread's next row. The arithmetic wraps
-  // in 16 bits and every result fits.
-  auto compute_columns = [&](int c0, int c1, std::uint16_t* ent) {
-    turn.NeedAbove(c1);
-    // Each element reads and writes its own column only (the arrays are distinct).
-#pragma GCC ivdep
-    for (int i = 3 * c0; i < 3 * c1; ++i) {
-      const auto brings = static_cast<std::uint16_t>(
-          sums[i] + new_two_up[i] + new_above[i] - leaving_first[i] - leaving_second[i] + entering_first[i] +
-          entering_second[i] - old_above[i]);
-      sums[i] = static_cast<std::uint16_t>(brings - row_old[i]);
-      ent[i - 3 * c0] = brings;
-      if constexpr (!into) kept_old[i] = old_below[i];
-    }
-  };
   // The first window: columns 0..r.
   alignas(64) std::uint16_t entering[3 * (kRun + kMaxBlurRadius + 1)];
   const int first_columns = std::min(w, r + 1);
-  compute_columns(0, first_columns, entering);
+  turn.NeedAbove(first_columns);
+  ComputeColumns<into>(step, 0, first_columns, entering);
   std::uint32_t s0 = 0, s1 = 0, s2 = 0;
   for (int c = 0; c < first_columns; ++c) {
     s0 += entering[3 * c];
@@ -218,7 +263,6 @@ void BlurJob::Row(int y) noexcept {
   }
 
   alignas(64) std::int32_t delta[3 * kRun];
-  const std::ptrdiff_t behind = 3 * r;
   for (int x0 = 0; x0 < w; x0 += kRun) {
     const int x1 = std::min(x0 + kRun, w);
     // Pixel x brings in column x + r + 1; past the right edge a column brings nothing.
@@ -226,24 +270,19 @@ void BlurJob::Row(int y) noexcept {
     const int c1 = std::min(w, x1 + r + 1);
     const int count = 3 * (x1 - x0);
     const int inside = c1 > c0 ? 3 * (c1 - c0) : 0;
-    if (inside > 0) compute_columns(c0, c1, entering);
+    if (inside > 0) {
+      turn.NeedAbove(c1);
+      ComputeColumns<into>(step, c0, c1, entering);
+    }
     std::fill(entering + inside, entering + count, std::uint16_t{0});
     // What the running sum gains and loses at each pixel, apart from the new value of
     // the pixel itself and of the one leaving on the left (not known yet): the column
     // entering on the right, the pixel's old value, the column sum leaving on the left
     // (zero before the edge: the arrays are padded).
-    const std::uint16_t* const rem = sums + 3 * x0 - behind;
-    const std::uint8_t* const old = row_old + 3 * x0;
+    const std::uint16_t* const rem = step.sums + 3 * (x0 - r);
+    const std::uint8_t* const old = step.row_old + 3 * x0;
     for (int k = 0; k < count; ++k) delta[k] = entering[k] - old[k] - rem[k];
-
-    // The recurrence: each new value enters the sums of the pixels after it.
-    if (x0 >= r && x1 <= w - r) {  // every window of the run is r columns wide on both sides
-      Recurrence<true, true>(row, recip, delta, behind, x0, x1, s0, s1, s2);
-    } else if (x0 >= r) {
-      Recurrence<true, false>(row, recip, delta, behind, x0, x1, s0, s1, s2);
-    } else {
-      Recurrence<false, false>(row, recip, delta, behind, x0, x1, s0, s1, s2);
-    }
+    RunRecurrence(w, r, step.row, recip, delta, x0, x1, s0, s1, s2);
     turn.Finished(progress, x1);
   }
 }
