@@ -8,7 +8,7 @@
 
 #include "BenchSupport.h"
 #include "imaging/ABitmap.h"
-#include "imaging/RowBands.h"
+#include "platform/Threads.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ void RunPointOperation(benchmark::State& state, const Operation& operation) {
   const std::size_t bytes = static_cast<std::size_t>(photo.Stride()) * photo.Height();
   zumo::Bitmap picture(photo.Width(), photo.Height(), zumo::Bitmap::Uninitialized{});
   zumo::TABitmap work;
-  zumo::detail::AllowSecondThread(state.range(0) > 1);
+  zumo::SetThreads(state.range(0) > 1 ? zumo::Threads::Auto : zumo::Threads::One);
   for (auto _ : state) {
     state.PauseTiming();
     std::memcpy(picture.MutableBits(), photo.Bits(), bytes);
@@ -27,7 +27,7 @@ void RunPointOperation(benchmark::State& state, const Operation& operation) {
     operation(work, picture);
     benchmark::ClobberMemory();
   }
-  zumo::detail::AllowSecondThread(true);
+  zumo::SetThreads(zumo::Threads::Auto);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
 }
 

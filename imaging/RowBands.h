@@ -9,12 +9,9 @@
 namespace zumo::detail {
 
 // Runs band(first, last) over rows [0, height), split into two bands run on two threads
-// when the picture is large enough for that to pay (bytes = the picture's size in bytes).
-// The bands are disjoint, so the result is that of one pass from the top.
+// when UseSecondThread(bytes) says so (bytes = the picture's size in bytes). The bands are
+// disjoint, so the result is that of one pass from the top.
 void RunRowBands(int height, std::size_t bytes, const std::function<void(int, int)>& band);
-
-// Allows (the default) or forbids the second thread; used to measure both ways.
-void AllowSecondThread(bool allowed) noexcept;
 
 // Calls fn(row) for every row of target, after one detach of its pixels. fn must not throw
 // and must touch only its own row.

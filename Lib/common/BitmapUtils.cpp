@@ -10,16 +10,16 @@
 // (target row, source row) alone, so they are computed once per call.
 #include "Lib/common/BitmapUtils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "Lib/common/ResampleDetail.h"
 #include "platform/Error.h"
 #include "platform/ExtendedPrecision.h"
+#include "platform/Threads.h"
 
 namespace zumo {
 namespace {
@@ -31,8 +31,6 @@ constexpr const char* kDivisionByZeroMessage = "0 による浮動小数点数除
 // on a pixel boundary does not reach into the next pixel.
 constexpr long double kEdgeEpsilon = 1e-6L;
 
-// Below this many target pixels a second thread costs more than it saves.
-constexpr long long kMinPixelsForThreads = 1 << 16;
 
 // The source pixels one target column (or row) covers: Floor(s0) .. Floor(s1), and where
 // their covers start in the shared cover list.
@@ -231,28 +229,25 @@ std::unique_ptr<Bitmap> ResampleBitmapThreads(const Bitmap& source, int new_widt
   std::uint8_t* const target_bits = result->MutableBits();
   const std::ptrdiff_t target_stride = result->Stride();
 
-  int split = new_height;  // rows [0, split) on this thread, [split, new_height) on the helper
-  if (threads >= 2 && new_height >= 2) split = new_height / 2;
-  std::jthread helper;  // joins on every way out of this function
-  if (split < new_height) {
-    try {
-      helper = std::jthread(ResampleRows, std::cref(plan), source_bits, source_stride, target_bits, target_stride,
-                           split, new_height);
-    } catch (const std::system_error&) {
-      split = new_height;  // no thread to be had: do all rows here
-    }
+  const auto rows = [&](int first, int last) {
+    ResampleRows(plan, source_bits, source_stride, target_bits, target_stride, first, last);
+  };
+  if (threads < 2 || new_height < 2) {
+    rows(0, new_height);
+    return result;
   }
-  ResampleRows(plan, source_bits, source_stride, target_bits, target_stride, 0, split);
-  if (helper.joinable()) helper.join();
+  const int split = new_height / 2;  // rows [0, split) on this thread, the rest on the helper
+  RunOnTwoThreads([&] { rows(split, new_height); }, [&] { rows(0, split); }, [&] { rows(0, new_height); });
   return result;
 }
 
 }  // namespace detail
 
 std::unique_ptr<Bitmap> ResampleBitmap(const Bitmap& Source, int NewWidth, int NewHeight) {
-  const long long target_pixels = static_cast<long long>(NewWidth) * NewHeight;
-  const bool worth_threads = target_pixels >= kMinPixelsForThreads && std::thread::hardware_concurrency() >= 2;
-  return detail::ResampleBitmapThreads(Source, NewWidth, NewHeight, worth_threads ? 2 : 1);
+  // The work grows with what is read and what is written.
+  const auto bytes_touched = static_cast<std::size_t>(Source.Stride()) * static_cast<std::size_t>(Source.Height()) +
+                             3 * static_cast<std::size_t>(std::max(NewWidth, 0)) * static_cast<std::size_t>(std::max(NewHeight, 0));
+  return detail::ResampleBitmapThreads(Source, NewWidth, NewHeight, UseSecondThread(bytes_touched) ? 2 : 1);
 }
 
 }  // namespace zumo

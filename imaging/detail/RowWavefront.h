@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "imaging/detail/Simd.h"
+#include "platform/Threads.h"
 
 #if ZUMO_SIMD
 #include <emmintrin.h>
@@ -151,14 +152,11 @@ class RowTurn {
   int next_publish_ = RowProgress::kGrain;
 };
 
-// The wavefront pays when the rows are long enough that the two threads work side by
-// side most of the time (a row waits for about R + 1 + kGrain pixels of the row above)
-// and the picture is large enough to repay starting a thread.
-inline constexpr bool kWavefrontEnabled = true;
-
+// The wavefront needs rows long enough that the two threads work side by side most of
+// the time (a row waits for about R + 1 + kGrain pixels of the row above).
 inline bool WorthTwoThreads(int width, int height) noexcept {
-  return kWavefrontEnabled && height >= 2 && width >= 4 * RowProgress::kGrain &&
-         static_cast<std::int64_t>(width) * height >= (1 << 18) && std::thread::hardware_concurrency() >= 2;
+  const std::size_t bytes = 3 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  return height >= 2 && UseSecondThread(bytes, width >= 4 * RowProgress::kGrain);
 }
 
 // Calls row_fn(y) for every row, top to bottom; with two threads the even rows run on a
@@ -166,22 +164,18 @@ inline bool WorthTwoThreads(int width, int height) noexcept {
 // own waiting through a RowProgress.
 template <typename RowFn>
 void RunRows(int height, bool two_threads, RowFn&& row_fn) {
-  if (!two_threads || height < 2) {
+  const auto all_rows = [&] {
     for (int y = 0; y < height; ++y) row_fn(y);
-    return;
-  }
-  std::thread helper;
-  try {
-    helper = std::thread([&row_fn, height] {
-      for (int y = 0; y < height; y += 2) row_fn(y);
-    });
-  } catch (...) {  // std::system_error, or no memory for the thread's state
-    // No thread to be had: the same rows, in order, on this one.
-    for (int y = 0; y < height; ++y) row_fn(y);
-    return;
-  }
-  for (int y = 1; y < height; y += 2) row_fn(y);
-  helper.join();
+  };
+  if (!two_threads || height < 2) return all_rows();
+  RunOnTwoThreads(
+      [&] {
+        for (int y = 0; y < height; y += 2) row_fn(y);
+      },
+      [&] {
+        for (int y = 1; y < height; y += 2) row_fn(y);
+      },
+      all_rows);
 }
 
 }  // namespace zumo::detail
