@@ -6,7 +6,7 @@
 #include "BenchSupport.h"
 #include "imaging/ABitmap.h"
 #include "imaging/detail/Filters.h"
-#include "tests/imaging/LiteralFilters.h"
+#include "reference/LiteralFilters.h"
 
 namespace {
 

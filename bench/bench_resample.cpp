@@ -4,7 +4,7 @@
 
 #include "BenchSupport.h"
 #include "Lib/common/BitmapUtils.h"
-#include "Lib/common/ResampleDetail.h"
+#include "Lib/common/detail/Resample.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "imaging/ByteCurve.h"
+#include "imaging/detail/ByteCurve.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <iterator>
 
-#include "imaging/RowKernels.h"
+#include "imaging/detail/RowKernels.h"
 #include "imaging/detail/Simd.h"
 
 #if ZUMO_SIMD

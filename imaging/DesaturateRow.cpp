@@ -1,6 +1,6 @@
-#include "imaging/DesaturateRow.h"
+#include "imaging/detail/DesaturateRow.h"
 
-#include "imaging/PixelPlanes.h"
+#include "imaging/detail/PixelPlanes.h"
 #include "imaging/detail/Simd.h"
 
 namespace zumo::detail {

@@ -1,7 +1,7 @@
-#include "imaging/GrayRow.h"
+#include "imaging/detail/GrayRow.h"
 
-#include "imaging/GrayLevel.h"
-#include "imaging/PixelPlanes.h"
+#include "imaging/detail/GrayLevel.h"
+#include "imaging/detail/PixelPlanes.h"
 #include "imaging/detail/Simd.h"
 
 namespace zumo::detail {

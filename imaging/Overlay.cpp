@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "imaging/ABitmap.h"
-#include "imaging/RowKernels.h"
+#include "imaging/detail/RowKernels.h"
 
 namespace zumo {
 

@@ -7,11 +7,11 @@
 #include <cstdint>
 
 #include "imaging/ABitmap.h"
-#include "imaging/ByteCurve.h"
-#include "imaging/DesaturateRow.h"
-#include "imaging/GrayRow.h"
-#include "imaging/RowBands.h"
-#include "imaging/RowKernels.h"
+#include "imaging/detail/ByteCurve.h"
+#include "imaging/detail/DesaturateRow.h"
+#include "imaging/detail/GrayRow.h"
+#include "imaging/detail/RowBands.h"
+#include "imaging/detail/RowKernels.h"
 #include "platform/ExtendedPrecision.h"
 
 namespace zumo {

@@ -1,4 +1,4 @@
-#include "imaging/RowBands.h"
+#include "imaging/detail/RowBands.h"
 
 #include "platform/Threads.h"
 

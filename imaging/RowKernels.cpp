@@ -1,4 +1,4 @@
-#include "imaging/RowKernels.h"
+#include "imaging/detail/RowKernels.h"
 
 #include <algorithm>
 #include <cstring>

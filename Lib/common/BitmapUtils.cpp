@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "Lib/common/ResampleDetail.h"
+#include "Lib/common/detail/Resample.h"
 #include "platform/Error.h"
 #include "platform/ExtendedPrecision.h"
 #include "platform/Threads.h"

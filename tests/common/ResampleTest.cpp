@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Lib/common/BitmapUtils.h"
-#include "Lib/common/ResampleDetail.h"
+#include "Lib/common/detail/Resample.h"
 #include "platform/Error.h"
 #include "support/TestPictures.h"
 

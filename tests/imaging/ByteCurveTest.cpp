@@ -1,4 +1,4 @@
-#include "imaging/ByteCurve.h"
+#include "imaging/detail/ByteCurve.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 
 #include "imaging/ABitmap.h"
 #include "imaging/detail/Filters.h"
-#include "imaging/LiteralFilters.h"
+#include "reference/LiteralFilters.h"
 #include "support/TestPictures.h"
 
 namespace zumo {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "LiteralPointOperations.h"
+#include "reference/LiteralPointOperations.h"
 #include "imaging/ABitmap.h"
 #include "support/TestPictures.h"
 

@@ -1,4 +1,4 @@
-#include "imaging/PixelPlanes.h"
+#include "imaging/detail/PixelPlanes.h"
 
 #include <gtest/gtest.h>
 

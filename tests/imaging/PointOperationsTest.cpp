@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "LiteralPointOperations.h"
+#include "reference/LiteralPointOperations.h"
 #include "imaging/ABitmap.h"
-#include "imaging/GrayLevel.h"
-#include "imaging/GrayRow.h"
+#include "imaging/detail/GrayLevel.h"
+#include "imaging/detail/GrayRow.h"
 #include "support/TestPictures.h"
 
 namespace zumo {
