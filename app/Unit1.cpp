@@ -281,9 +281,9 @@ void TForm1::RGButton3Click() {
     int quality;
   };
   const Format formats[] = {{ui->RadioButton5, zumo::SaveFormat::Bmp, 0},
-                            {ui->RadioButton6, zumo::SaveFormat::Jpeg, 90},
-                            {ui->RadioButton7, zumo::SaveFormat::Jpeg, 85},
-                            {ui->RadioButton1, zumo::SaveFormat::Jpeg, 80}};
+                            {ui->RadioButton6, zumo::SaveFormat::Jpeg, zumo::kSaveQualities[0]},
+                            {ui->RadioButton7, zumo::SaveFormat::Jpeg, zumo::kSaveQualities[1]},
+                            {ui->RadioButton1, zumo::SaveFormat::Jpeg, zumo::kSaveQualities[2]}};
   const Format* chosen = nullptr;
   for (const Format& format : formats) {
     if (format.button->isChecked()) {

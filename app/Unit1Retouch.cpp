@@ -22,8 +22,6 @@ constexpr std::int32_t kBrightnessGroup = 4;
 constexpr std::int32_t kMonochromeGroup = 5;
 constexpr std::int32_t kFilterGroup = 100;
 
-constexpr int kFilterSmallestRadius = 5;
-
 // One change notification of a slider of `group`. On a group switch the shown picture
 // becomes the base and Set_Int puts every slider back to 0, re-entering the handlers of
 // the sliders it moves; the change that caused the switch is therefore not applied. Then
@@ -114,7 +112,7 @@ void TForm1::RGButton4Click() {
 
   // Image11 takes the sharpened picture's size, so its size and the picture's agree and
   // the engine's radius classes are the ones of Image11.
-  zumo::GlowResult glow = zumo::ApplyGlow(*WorkBitmap, ui->Image1->Bitmap(), kFilterSmallestRadius);
+  zumo::GlowResult glow = zumo::ApplyGlow(*WorkBitmap, ui->Image1->Bitmap(), zumo::kGlowSmallestRadius);
   ui->Image11->AssignBitmap(glow.sharpened);
   ui->Image1->AssignBitmap(glow.result);
   ui->Image2->Bitmap().Assign(ui->Image1->Bitmap());

@@ -69,9 +69,12 @@ SizePreset ParseSize(std::string_view text) {
 }
 
 int ParseQuality(std::string_view text) {
-  for (const int quality : {90, 85, 80})
+  std::string allowed;
+  for (const int quality : kSaveQualities) {
     if (text == std::to_string(quality)) return quality;
-  Fail("--quality の値 \"" + std::string(text) + "\" は使えません (90, 85, 80)");
+    allowed += (allowed.empty() ? "" : ", ") + std::to_string(quality);
+  }
+  Fail("--quality の値 \"" + std::string(text) + "\" は使えません (" + allowed + ")");
 }
 
 // The steps that take no value.

@@ -41,7 +41,7 @@ struct Step {
 struct Options {
   bool help = false;
   SizePreset size = SizePreset::AsLoaded;
-  int quality = 85;
+  int quality = kDefaultSaveQuality;
   std::optional<std::uint64_t> seed;
   std::vector<Step> steps;
   std::string input;

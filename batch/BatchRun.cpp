@@ -14,7 +14,6 @@ namespace zumo::batch {
 
 namespace {
 
-constexpr int kZumoSmallestRadius = 5;
 
 void ApplyStep(TABitmap& work, const Step& step) {
   const auto& v = step.ints;
@@ -59,7 +58,7 @@ void ApplyStep(TABitmap& work, const Step& step) {
     }
     case StepKind::Zumo: {
       const Bitmap current(work);
-      work.Assign(ApplyGlow(work, current, kZumoSmallestRadius).result);
+      work.Assign(ApplyGlow(work, current, kGlowSmallestRadius).result);
       break;
     }
     case StepKind::Technique: {

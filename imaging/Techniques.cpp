@@ -10,7 +10,6 @@ constexpr std::uint16_t kOverlayAlpha = 100;
 constexpr double kGamma = 1.2;
 constexpr std::uint8_t kMedianRank = 5;
 
-constexpr int kGlowSmallestRadius = 5;
 constexpr int kOmakaseSmallestRadius = 4;
 
 }  // namespace

@@ -20,9 +20,14 @@ Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel = 24);
 
 enum class SaveFormat { Bmp, Jpeg };
 
+// The qualities JPEG files are saved at, best first, and the one chosen when nobody says.
+inline constexpr int kSaveQualities[] = {90, 85, 80};
+inline constexpr int kDefaultSaveQuality = 85;
+
 // Writes the picture through a temporary file that replaces `path` only when complete, so a
 // failed save never destroys the file it was replacing. An empty picture is refused with an
 // Error and nothing is written. `jpeg_quality` is used for SaveFormat::Jpeg only.
-void WritePhotoFile(const Bitmap& picture, const std::string& path, SaveFormat format, int jpeg_quality = 85);
+void WritePhotoFile(const Bitmap& picture, const std::string& path, SaveFormat format,
+                    int jpeg_quality = kDefaultSaveQuality);
 
 }  // namespace zumo
