@@ -17,9 +17,8 @@ int NonNegative(int v) { return v < 0 ? 0 : v; }
 
 void Bitmap::CheckSize(long long width, long long height) {
   if (width > kMaxWidth || height > kMaxHeight) {
-    throw Error("画像が大きすぎます（" + std::to_string(width) + " × " + std::to_string(height) +
-                "）。扱える大きさは幅 " + std::to_string(kMaxWidth) + " ピクセル、高さ " +
-                std::to_string(kMaxHeight) + " ピクセルまでです");
+    throw Error(messages::TooLarge(width, height) + "。扱える大きさは幅 " + std::to_string(kMaxWidth) +
+                " ピクセル、高さ " + std::to_string(kMaxHeight) + " ピクセルまでです");
   }
 }
 

@@ -34,7 +34,7 @@ namespace zumo {
 namespace {
 
 constexpr const char* kInvalidBitmap = "ビットマップイメージが不正です";
-constexpr const char* kReadError = "ストリームからの読み込みエラー";
+constexpr const char* kReadError = messages::kReadError;
 
 constexpr std::uint64_t kFileHeaderSize = 14;
 // The headers, masks and the largest palette all lie within this many bytes of the start.

@@ -18,6 +18,17 @@ inline constexpr const char* kOutOfMemory = "メモリが足りません";
 inline constexpr const char* kRowOutOfRange = "行の番号が範囲外です";
 // Saving an empty picture: there is nothing to write, and an existing file stays as it is.
 inline constexpr const char* kNothingToSave = "保存する画像がありません。先に写真を読み込んでください";
+// A file that ends before the data it declares, or fails while being read.
+inline constexpr const char* kReadError = "ストリームからの読み込みエラー";
+// Writing, flushing or renaming a file being saved failed.
+inline constexpr const char* kWriteError = "ストリームへの書き込みエラー";
+
+inline std::string CannotOpen(const std::string& path) { return "ファイル " + path + " は開けません"; }
+inline std::string CannotCreate(const std::string& path) { return "ファイル " + path + " を作成できません"; }
+// A picture larger than what may be decoded (the reason for the limit may follow).
+inline std::string TooLarge(long long width, long long height) {
+  return "画像が大きすぎます（" + std::to_string(width) + " × " + std::to_string(height) + "）";
+}
 }  // namespace messages
 
 }  // namespace zumo

@@ -21,7 +21,7 @@ const char* NotAPhotoReason(mode_t mode) {
 }  // namespace
 
 InputFile OpenInputFile(const std::string& path) {
-  const std::string cannot_open = "ファイル " + path + " は開けません";
+  const std::string cannot_open = messages::CannotOpen(path);
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer, and a
   // device could wait for anything; neither is read, so the flag never affects a read.
   InputFile file;

@@ -242,7 +242,7 @@ Bitmap DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptions& o
   const long long height = d.cinfo.output_height;
   Bitmap::CheckSize(width, height);  // before libjpeg or we allocate any picture memory
   if (options.max_pixels > 0 && width * height > options.max_pixels)
-    throw Error("画像が大きすぎます（" + std::to_string(width) + " × " + std::to_string(height) + "）");
+    throw Error(messages::TooLarge(width, height));
 
   Bitmap picture(static_cast<int>(width), static_cast<int>(height), Bitmap::Uninitialized{});
   std::uint8_t* bits = picture.MutableBits();
@@ -294,7 +294,7 @@ std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
     const ssize_t n = ::pread(input.descriptor.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
     // A file that shrank while being read is as damaged as one that cannot be read.
-    if (n <= 0) throw Error("ストリームからの読み込みエラー");
+    if (n <= 0) throw Error(messages::kReadError);
     done += static_cast<std::size_t>(n);
   }
   return bytes;

@@ -20,15 +20,14 @@
 namespace zumo {
 namespace {
 
-constexpr const char* kWriteError = "ストリームへの書き込みエラー";
+using messages::CannotCreate;
+using messages::kWriteError;
 
 std::atomic<detail::SaveCheckpoint> save_checkpoint{nullptr};
 
 void PassCheckpoint() {
   if (const detail::SaveCheckpoint checkpoint = save_checkpoint.load()) checkpoint();
 }
-
-std::string CannotCreate(const std::string& path) { return "ファイル " + path + " を作成できません"; }
 
 // The permissions a newly created file would get: 0666 minus the process umask. The
 // umask is read from /proc when possible, because setting it to learn it would briefly

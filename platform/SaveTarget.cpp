@@ -16,7 +16,7 @@ namespace {
 // Links followed before giving up, as the kernel does for a path (its MAXSYMLINKS).
 constexpr int kMaxLinks = 40;
 
-std::string CannotCreate(const std::string& path) { return "ファイル " + path + " を作成できません"; }
+using messages::CannotCreate;
 
 std::string CannotCreate(const std::string& path, const char* reason) {
   return CannotCreate(path) + "（" + reason + "）";
