@@ -55,7 +55,8 @@ auto OnCopyOfBase(InPlace in_place) {
 void ColourChange(TForm1& form) {
   const Ui::TForm1& ui = form.Controls();
   SliderChange(form, kColourGroup, OnCopyOfBase([&ui](zumo::Bitmap& target) {
-    WorkBitmap->ShiftRGB(-2 * ui.TrackBar1->value(), -2 * ui.TrackBar2->value(), -2 * ui.TrackBar3->value(), target);
+    const auto shift = zumo::sliders::ColourShiftFor(ui.TrackBar1->value(), ui.TrackBar2->value(), ui.TrackBar3->value());
+    WorkBitmap->ShiftRGB(shift.red, shift.green, shift.blue, target);
   }));
 }
 
@@ -67,33 +68,32 @@ void TForm1::TrackBar3Change() { ColourChange(*this); }
 
 void TForm1::TrackBar4Change() {
   SliderChange(*this, kContrastGroup, OnCopyOfBase([this](zumo::Bitmap& target) {
-    WorkBitmap->Contrast(-ui->TrackBar4->value(), target);
+    WorkBitmap->Contrast(zumo::sliders::ContrastFor(ui->TrackBar4->value()), target);
   }));
 }
 
-// Sharpness against blur: above the middle a sharpen mixed in by -p/256, below it a box
-// blur whose radius is the position divided by 20, truncated (0 up to 19). Both filter
-// the base straight into WorkBitmap, saving the copy an in-place filter would first make.
+// Sharpness against blur. Both filters take the base straight into WorkBitmap, saving the
+// copy an in-place filter would first make.
 void TForm1::TrackBar5Change() {
   BusyCursor busy;
   SliderChange(*this, kSharpnessGroup, [this](const zumo::Bitmap& base, zumo::Bitmap& target) {
-    const int position = ui->TrackBar5->value();
-    if (position < 0)
-      WorkBitmap->Sharpen(-position, base, target);
+    const zumo::sliders::Sharpness sharpness = zumo::sliders::SharpnessFor(ui->TrackBar5->value());
+    if (sharpness.sharpen)
+      WorkBitmap->Sharpen(sharpness.amount, base, target);
     else
-      WorkBitmap->BoxBlur(static_cast<int>(position / 20.0), base, target);
+      WorkBitmap->BoxBlur(sharpness.amount, base, target);
   });
 }
 
 void TForm1::TrackBar6Change() {
   SliderChange(*this, kBrightnessGroup, OnCopyOfBase([this](zumo::Bitmap& target) {
-    WorkBitmap->Brightness(target, static_cast<std::int16_t>(-ui->TrackBar6->value()));
+    WorkBitmap->Brightness(target, zumo::sliders::BrightnessFor(ui->TrackBar6->value()));
   }));
 }
 
 void TForm1::TrackBar7Change() {
   SliderChange(*this, kMonochromeGroup, OnCopyOfBase([this](zumo::Bitmap& target) {
-    WorkBitmap->Desaturate(target, static_cast<std::uint8_t>(ui->TrackBar7->value()));
+    WorkBitmap->Desaturate(target, zumo::sliders::DesaturationFor(ui->TrackBar7->value()));
   }));
 }
 

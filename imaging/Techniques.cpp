@@ -118,4 +118,24 @@ TechniqueResult ApplyTechnique(TABitmap& work, const Bitmap& base, Technique tec
   return LeaveItToMe(work, base);
 }
 
+namespace sliders {
+
+ColourShift ColourShiftFor(int red_position, int green_position, int blue_position) noexcept {
+  return {-2 * red_position, -2 * green_position, -2 * blue_position};
+}
+
+int ContrastFor(int position) noexcept { return -position; }
+
+Sharpness SharpnessFor(int position) noexcept {
+  if (position < 0) return {true, -position};
+  // The radius is the quotient as a real number, truncated toward zero.
+  return {false, static_cast<int>(position / 20.0)};
+}
+
+std::int16_t BrightnessFor(int position) noexcept { return static_cast<std::int16_t>(-position); }
+
+std::uint8_t DesaturationFor(int position) noexcept { return static_cast<std::uint8_t>(position); }
+
+}  // namespace sliders
+
 }  // namespace zumo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "imaging/ABitmap.h"
@@ -36,5 +37,34 @@ struct TechniqueResult {
 
 // The chain of `technique` applied to `base` (the picture already at its size).
 TechniqueResult ApplyTechnique(TABitmap& work, const Bitmap& base, Technique technique);
+
+// What the sliders' positions ask of the engine. The sliders have their minimum at the top,
+// so raising one (a negative position) strengthens what its label names.
+namespace sliders {
+
+struct ColourShift {
+  int red, green, blue;
+};
+// The three colour sliders: ShiftRGB by -2 x each position.
+ColourShift ColourShiftFor(int red_position, int green_position, int blue_position) noexcept;
+
+// The contrast slider (-100..100): Contrast by -position.
+int ContrastFor(int position) noexcept;
+
+// The sharpness slider (-120..120): above the middle a sharpen of weight -position, at and
+// below it a box blur whose radius is position / 20, truncated (0 for 0..19: no change).
+struct Sharpness {
+  bool sharpen;
+  int amount;  // the sharpen's weight or the blur's radius
+};
+Sharpness SharpnessFor(int position) noexcept;
+
+// The brightness slider (-100..100): Brightness by -position.
+std::int16_t BrightnessFor(int position) noexcept;
+
+// The colour/monochrome slider (0..255): Desaturate by the position.
+std::uint8_t DesaturationFor(int position) noexcept;
+
+}  // namespace sliders
 
 }  // namespace zumo

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "support/TestPictures.h"
 
 namespace zumo {
@@ -73,6 +75,29 @@ Bitmap LiteralOverdoneIntermediate(const Bitmap& base) {
   edges.EdgeFilter(edges);
   edges.Overlay(0, 0, edges.Width(), m.Height(), m, 100);
   return m;
+}
+
+// Positions at the ends of each range and around the blur's radius steps.
+TEST(SliderRules, PositionsBecomeTheEngineArguments) {
+  const auto shift = sliders::ColourShiftFor(-50, 0, 50);
+  EXPECT_EQ((std::array{shift.red, shift.green, shift.blue}), (std::array{100, 0, -100}));
+  EXPECT_EQ(sliders::ContrastFor(-100), 100);
+  EXPECT_EQ(sliders::ContrastFor(37), -37);
+  EXPECT_EQ(sliders::BrightnessFor(-100), 100);
+  EXPECT_EQ(sliders::BrightnessFor(100), -100);
+  EXPECT_EQ(sliders::DesaturationFor(255), 255);
+  EXPECT_EQ(sliders::DesaturationFor(1), 1);
+  const struct {
+    int position;
+    bool sharpen;
+    int amount;
+  } sharpness[] = {{-120, true, 120}, {-1, true, 1}, {0, false, 0},  {19, false, 0},
+                   {20, false, 1},    {39, false, 1}, {40, false, 2}, {120, false, 6}};
+  for (const auto& c : sharpness) {
+    const sliders::Sharpness got = sliders::SharpnessFor(c.position);
+    EXPECT_EQ(got.sharpen, c.sharpen) << c.position;
+    EXPECT_EQ(got.amount, c.amount) << c.position;
+  }
 }
 
 TEST(ApplyGlow, BlendsTheSharpenedPictureOverItsBlur) {
