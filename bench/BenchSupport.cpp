@@ -30,13 +30,22 @@ const Bitmap& Photo() {
   return photo;
 }
 
+std::size_t PhotoBytes() { return static_cast<std::size_t>(Photo().Stride()) * static_cast<std::size_t>(Photo().Height()); }
+
+void CountBytes(benchmark::State& state, std::size_t bytes) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes));
+}
+
+std::string TemporaryPath(const std::string& name) {
+  return (std::filesystem::temp_directory_path() / ("zumo-bench-" + std::to_string(::getpid()) + "-" + name)).string();
+}
+
 namespace {
 
 struct TemporaryPhotoFile {
   explicit TemporaryPhotoFile(SaveFormat format) {
-    const std::string name = "zumo-bench-" + std::to_string(::getpid()) + (format == SaveFormat::Bmp ? ".bmp" : ".jpg");
-    path = (std::filesystem::temp_directory_path() / name).string();
-    WritePhotoFile(Photo(), path, format, 85);
+    path = TemporaryPath(format == SaveFormat::Bmp ? "photo.bmp" : "photo.jpg");
+    WritePhotoFile(Photo(), path, format, kDefaultSaveQuality);
   }
   ~TemporaryPhotoFile() {
     std::error_code ignored;

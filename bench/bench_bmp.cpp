@@ -1,9 +1,7 @@
 // BMP reading and writing of the 4000 x 3000 picture. The file is read from the page
 // cache, so the reading figure is the decoder plus the copy out of the kernel.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <string>
 
 #include "BenchSupport.h"
@@ -11,26 +9,13 @@
 
 namespace {
 
-// A BMP of the shared photo in the temporary folder, removed at exit.
-struct PhotoBmp {
-  PhotoBmp() : path("/tmp/zumo-bench-" + std::to_string(::getpid()) + ".bmp") {
-    zumo::WriteBmpFile(zumo::bench::Photo(), path);
-  }
-  ~PhotoBmp() { std::remove(path.c_str()); }
-  std::string path;
-};
-
-const std::string& PhotoBmpPath() {
-  static const PhotoBmp file;
-  return file.path;
-}
-
 void BM_ReadBmpFile24(benchmark::State& state) {
-  const std::string& path = PhotoBmpPath();
+  const std::string& path = zumo::bench::PhotoFile(zumo::SaveFormat::Bmp);
   for (auto _ : state) {
     zumo::Bitmap bitmap = zumo::ReadBmpFile(path);
     benchmark::DoNotOptimize(bitmap.Bits());
   }
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_ReadBmpFile24)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -40,6 +25,7 @@ void BM_DecodeBmp24(benchmark::State& state) {
     zumo::Bitmap bitmap = zumo::DecodeBmp(bytes);
     benchmark::DoNotOptimize(bitmap.Bits());
   }
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_DecodeBmp24)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -48,6 +34,7 @@ void BM_EncodeBmp24(benchmark::State& state) {
     auto bytes = zumo::EncodeBmp(zumo::bench::Photo());
     benchmark::DoNotOptimize(bytes.data());
   }
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_EncodeBmp24)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -24,13 +24,16 @@ Bitmap Fresh(int width = 0, int height = 0) {
 
 template <typename Filter>
 void RunFilter(benchmark::State& state, Filter&& filter, int width = 0, int height = 0) {
+  std::size_t bytes = 0;
   for (auto _ : state) {
     state.PauseTiming();
     Bitmap target = Fresh(width, height);
+    bytes = static_cast<std::size_t>(target.Stride()) * static_cast<std::size_t>(target.Height());
     state.ResumeTiming();
     filter(target);
     benchmark::DoNotOptimize(target.Bits());
   }
+  zumo::bench::CountBytes(state, bytes);
 }
 
 void BM_BoxBlur(benchmark::State& state) {
@@ -97,6 +100,7 @@ void BM_BoxBlurInto(benchmark::State& state) {
   const int r = static_cast<int>(state.range(0));
   zumo::TABitmap home;
   RunFilterInto(state, [&](const Bitmap& s, Bitmap& t) { home.BoxBlur(r, s, t); });
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_BoxBlurInto)->Arg(1)->Arg(6)->Arg(90)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -107,11 +111,13 @@ void BM_BoxBlurCopyThenInPlace(benchmark::State& state) {
     t.Assign(s);
     home.BoxBlur(r, t);
   });
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_BoxBlurCopyThenInPlace)->Arg(6)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_BoxBlurIntoOneThread(benchmark::State& state) {
   RunFilterInto(state, [](const Bitmap& s, Bitmap& t) { zumo::detail::BoxBlurInto(6, s, t, false); });
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_BoxBlurIntoOneThread)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -119,6 +125,7 @@ void BM_SharpenInto(benchmark::State& state) {
   const int a = static_cast<int>(state.range(0));
   zumo::TABitmap home;
   RunFilterInto(state, [&](const Bitmap& s, Bitmap& t) { home.Sharpen(a, s, t); });
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_SharpenInto)->Arg(1)->Arg(120)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -128,11 +135,13 @@ void BM_SharpenCopyThenInPlace(benchmark::State& state) {
     t.Assign(s);
     home.Sharpen(120, t);
   });
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_SharpenCopyThenInPlace)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SharpenIntoOneThread(benchmark::State& state) {
   RunFilterInto(state, [](const Bitmap& s, Bitmap& t) { zumo::detail::SharpenInto(120, s, t, false); });
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_SharpenIntoOneThread)->Unit(benchmark::kMillisecond)->UseRealTime();
 

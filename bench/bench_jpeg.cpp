@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -18,11 +17,9 @@
 namespace {
 
 const std::vector<std::uint8_t>& PhotoJpeg() {
-  static const std::vector<std::uint8_t> bytes = zumo::EncodeJpeg(zumo::bench::Photo(), 85);
+  static const std::vector<std::uint8_t> bytes = zumo::EncodeJpeg(zumo::bench::Photo(), zumo::kDefaultSaveQuality);
   return bytes;
 }
-
-std::string TempPath(const char* name) { return (std::filesystem::temp_directory_path() / name).string(); }
 
 // libjpeg alone (default error handling: the input is known to be good), decoding into
 // `buffer` with rows `stride` apart.
@@ -53,6 +50,7 @@ void BM_LibjpegDecode(benchmark::State& state) {
     LibjpegDecodeInto(PhotoJpeg(), buffer.data(), stride);
     benchmark::DoNotOptimize(buffer.data());
   }
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_LibjpegDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -66,24 +64,22 @@ void BM_LibjpegDecodeFreshBuffer(benchmark::State& state) {
     LibjpegDecodeInto(PhotoJpeg(), buffer.get(), stride);
     benchmark::DoNotOptimize(buffer.get());
   }
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_LibjpegDecodeFreshBuffer)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_DecodeJpeg(benchmark::State& state) {
   const auto& jpeg = PhotoJpeg();
   for (auto _ : state) benchmark::DoNotOptimize(zumo::DecodeJpeg(jpeg));
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_DecodeJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The whole load: read the file, decode.
 void BM_ReadJpeg(benchmark::State& state) {
-  const std::string path = TempPath("zumo-bench-read.jpg");
-  {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(PhotoJpeg().data()), static_cast<std::streamsize>(PhotoJpeg().size()));
-  }
+  const std::string& path = zumo::bench::PhotoFile(zumo::SaveFormat::Jpeg);
   for (auto _ : state) benchmark::DoNotOptimize(zumo::ReadPhotoFile(path));
-  std::filesystem::remove(path);
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_ReadJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -114,21 +110,24 @@ void BM_LibjpegEncode(benchmark::State& state) {
     benchmark::DoNotOptimize(out);
     std::free(out);
   }
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_LibjpegEncode)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_EncodeJpeg(benchmark::State& state) {
   const zumo::Bitmap& photo = zumo::bench::Photo();
   for (auto _ : state) benchmark::DoNotOptimize(zumo::EncodeJpeg(photo, 85));
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_EncodeJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The whole save: encode, write a temporary file, flush it to disk, rename.
 void BM_WriteJpeg(benchmark::State& state) {
   const zumo::Bitmap& photo = zumo::bench::Photo();
-  const std::string path = TempPath("zumo-bench-write.jpg");
+  const std::string path = zumo::bench::TemporaryPath("write.jpg");
   for (auto _ : state) zumo::WritePhotoFile(photo, path, zumo::SaveFormat::Jpeg, 85);
   std::filesystem::remove(path);
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_WriteJpeg)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -17,7 +17,7 @@ void BM_Memcpy(benchmark::State& state) {
     std::memcpy(target.data(), photo.Bits(), bytes);
     benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  zumo::bench::CountBytes(state, bytes);
 }
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
 

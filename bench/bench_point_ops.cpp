@@ -28,7 +28,7 @@ void RunPointOperation(benchmark::State& state, const Operation& operation) {
     benchmark::ClobberMemory();
   }
   zumo::SetThreads(zumo::Threads::Auto);
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  zumo::bench::CountBytes(state, bytes);
 }
 
 void BM_Brightness(benchmark::State& state) {

@@ -11,18 +11,21 @@ namespace {
 void BM_ResampleTo1600(benchmark::State& state) {
   const zumo::Bitmap& photo = zumo::bench::Photo();
   for (auto _ : state) benchmark::DoNotOptimize(zumo::ResampleBitmap(photo, 1600, 1200));
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_ResampleTo1600)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ResampleTo1600OneThread(benchmark::State& state) {
   const zumo::Bitmap& photo = zumo::bench::Photo();
   for (auto _ : state) benchmark::DoNotOptimize(zumo::detail::ResampleBitmapThreads(photo, 1600, 1200, 1));
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_ResampleTo1600OneThread)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ResampleTo800(benchmark::State& state) {
   const zumo::Bitmap& photo = zumo::bench::Photo();
   for (auto _ : state) benchmark::DoNotOptimize(zumo::ResampleBitmap(photo, 800, 600));
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_ResampleTo800)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -31,6 +34,7 @@ BENCHMARK(BM_ResampleTo800)->Unit(benchmark::kMillisecond)->UseRealTime();
 void BM_ResampleEnlarge(benchmark::State& state) {
   static const zumo::Bitmap quarter = *zumo::ResampleBitmap(zumo::bench::Photo(), 2000, 1500);
   for (auto _ : state) benchmark::DoNotOptimize(zumo::ResampleBitmap(quarter, 4000, 3000));
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_ResampleEnlarge)->Unit(benchmark::kMillisecond)->UseRealTime();
 

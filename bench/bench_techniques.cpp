@@ -14,6 +14,7 @@ void BM_Glow(benchmark::State& state) {
     zumo::GlowResult glow = zumo::ApplyGlow(work, photo);
     benchmark::DoNotOptimize(glow.result.Bits());
   }
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_Glow)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -25,6 +26,7 @@ void BM_Technique(benchmark::State& state) {
     zumo::TechniqueResult result = zumo::ApplyTechnique(work, photo, technique);
     benchmark::DoNotOptimize(result.result.Bits());
   }
+  zumo::bench::CountBytes(state);
 }
 // 0 Leave it to me, 1 Too old, 2 Too flashy, 3 Overdone.
 BENCHMARK(BM_Technique)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();

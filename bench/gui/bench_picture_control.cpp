@@ -20,6 +20,7 @@ void BM_PaintPhotoView(benchmark::State& state) {
     image.render(&screen, QPoint(), view, QWidget::RenderFlags());
     benchmark::DoNotOptimize(screen.constBits());
   }
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_PaintPhotoView)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -35,6 +36,7 @@ void BM_AssignAndPaintPhotoView(benchmark::State& state) {
     image.render(&screen, QPoint(), view, QWidget::RenderFlags());
     benchmark::DoNotOptimize(screen.constBits());
   }
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_AssignAndPaintPhotoView)->Unit(benchmark::kMillisecond)->UseRealTime();
 

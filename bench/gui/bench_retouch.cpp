@@ -49,6 +49,7 @@ void BM_SliderChange(benchmark::State& state) {
     flip = !flip;
   }
   window.Set_Int();
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_SliderChange)
     ->ArgNames({"bar", "pos"})
@@ -75,11 +76,12 @@ void BM_OneButtonFilter(benchmark::State& state) {
     window.RGButton4Click();
     QApplication::processEvents();
   }
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_OneButtonFilter)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Arg: 0 Leave it to me, 1 Too old, 2 Too flashy, 3 Overdone.
-void BM_Technique(benchmark::State& state) {
+void BM_WindowTechnique(benchmark::State& state) {
   TForm1& window = zumo::bench::BenchWindow();
   LoadPhoto(window);
   Ui::TForm1& ui = window.Controls();
@@ -90,7 +92,8 @@ void BM_Technique(benchmark::State& state) {
     QApplication::processEvents();
   }
   ui.RadioButton2->setChecked(true);
+  zumo::bench::CountBytes(state);
 }
-BENCHMARK(BM_Technique)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WindowTechnique)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
