@@ -179,6 +179,7 @@ void TForm1::RunHandler(Handler&& handler, Step step, QSlider* sender) {
       before = CaptureState();
       // The slider has already moved: its position before the change is the one known.
       if (step == Step::Slider) before->sliders = known_positions_;
+      if (step == Step::SizePreset) before->size_preset = known_preset_;
     }
   }
   QString message;

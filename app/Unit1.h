@@ -146,6 +146,7 @@ class TForm1 : public QWidget {
   // Slider positions as of the last change notification each slider raised; a handler runs
   // after its slider has moved, so this is where the position before a change is read.
   std::array<int, 7> known_positions_{};
+  int known_preset_ = 0;  // the same for the size preset (its handler runs once it is selected)
   // The stored start pictures of Image1, Image2, Image3 and Image11, put back by an undo
   // to before the first time a store was read as a bitmap.
   std::array<zumo::TPicture, 4> start_pictures_;

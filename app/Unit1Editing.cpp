@@ -55,6 +55,7 @@ void TForm1::RestoreState(const WindowState& state) {
     sliders[i]->setValue(state.sliders[i]);
   }
   known_positions_ = state.sliders;
+  known_preset_ = state.size_preset;
   ActiveGroup = state.active_group;
   QRadioButton* presets[] = {ui->RadioButton8, ui->RadioButton9, ui->RadioButton10, ui->RadioButton11};
   {
@@ -188,6 +189,13 @@ void TForm1::SetUpEditing() {
     known_positions_[i] = sliders[i]->value();
     // Connected after the handlers: runs once the change's handler has returned.
     connect(sliders[i], &QSlider::valueChanged, this, [this, i](int value) { known_positions_[i] = value; });
+  }
+  QRadioButton* presets[] = {ui->RadioButton8, ui->RadioButton9, ui->RadioButton10, ui->RadioButton11};
+  for (int i = 0; i < 4; ++i) {
+    if (presets[i]->isChecked()) known_preset_ = i;
+    connect(presets[i], &QRadioButton::toggled, this, [this, i](bool checked) {
+      if (checked) known_preset_ = i;
+    });
   }
 
   auto command = [this](const char* text, QList<QKeySequence> keys, auto run) {
