@@ -68,12 +68,18 @@ QImage AreaAveraged(const Bitmap& bitmap, int width, int height) {
     image.fill(Qt::white);
     return image;
   }
+  // Along the rows, neighbouring pixels are first averaged in pairs `halvings` times (one
+  // vector pass over the row each), so that the weighted taps of the last step cover at
+  // most two or three of these boxes; the few columns beyond the last whole box are left out.
+  int halvings = 0;
+  while ((source_width >> (halvings + 1)) >= width) ++halvings;
+  const int box_width = source_width >> halvings;
   const Taps rows = AxisTaps(source_height, height);
-  const Taps columns = AxisTaps(source_width, width);
+  const Taps columns = AxisTaps(box_width, width);
   const std::size_t row_bytes = 3 * static_cast<std::size_t>(source_width);
   // One target row at a time: the weighted sum of its source rows (at most 255 * 256, so
-  // 16 bits hold it), then the weighted sums along the row.
-  std::vector<std::uint16_t> sums(row_bytes);
+  // 16 bits hold it), the pair averages, then the weighted sums along the row.
+  std::vector<std::uint16_t> sums(row_bytes), pairs(row_bytes);
   for (int y = 0; y < height; ++y) {
     std::uint16_t* sum = sums.data();
     for (int i = 0; i < rows.count[y]; ++i) {
@@ -85,12 +91,22 @@ QImage AreaAveraged(const Bitmap& bitmap, int width, int height) {
         for (std::size_t b = 0; b < row_bytes; ++b) sum[b] = static_cast<std::uint16_t>(sum[b] + weight * source[b]);
       }
     }
+    for (int h = 0; h < halvings; ++h) {
+      // Element i becomes the mean of the boxes at i and one box further on.
+      const std::size_t shift = std::size_t{3} << h;
+      std::uint16_t* from = sum;
+      std::uint16_t* to = (from == sums.data()) ? pairs.data() : sums.data();
+      for (std::size_t b = 0; b + shift < row_bytes; ++b)
+        to[b] = static_cast<std::uint16_t>((from[b] + from[b + shift] + 1u) >> 1);
+      sum = to;
+    }
+    const std::size_t box_step = std::size_t{3} << halvings;
     auto* target = reinterpret_cast<QRgb*>(image.scanLine(y));
     for (int x = 0; x < width; ++x) {
       std::uint32_t blue = 0, green = 0, red = 0;
-      const std::uint16_t* pixel = sum + 3 * static_cast<std::size_t>(columns.first[x]);
+      const std::uint16_t* pixel = sum + box_step * static_cast<std::size_t>(columns.first[x]);
       const std::uint16_t* weight = columns.weights.data() + columns.offset[x];
-      for (int i = 0; i < columns.count[x]; ++i, pixel += 3) {
+      for (int i = 0; i < columns.count[x]; ++i, pixel += box_step) {
         blue += std::uint32_t{weight[i]} * pixel[0];
         green += std::uint32_t{weight[i]} * pixel[1];
         red += std::uint32_t{weight[i]} * pixel[2];

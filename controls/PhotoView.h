@@ -14,7 +14,9 @@ namespace zumo {
 
 // `bitmap` reduced to width x height (both at most the bitmap's own) by area averaging:
 // every target pixel is the mean of the source area it covers, weighted by how much of
-// each source pixel lies inside it (weights in 256ths per axis).
+// each source pixel lies inside it (weights in 256ths per axis). For the view, not for
+// results: along the rows, a reduction by 4 or more first averages boxes of 2, 4, ...
+// pixels and may leave out up to that many columns at the right edge.
 QImage AreaAveraged(const zumo::Bitmap& bitmap, int width, int height);
 
 // The picture control of the photo view. It holds its picture like any picture control and
