@@ -22,26 +22,30 @@ struct Taps {
   std::vector<int> offset;             // where target position t's weights start
 };
 
-// Target t covers [t * source / target, (t + 1) * source / target) of the source; each
-// source position contributes the length of its overlap. Measured in 1/target of a source
-// position, every length is a whole number, so the split is exact before the rounding to
-// 256ths, whose remainder goes to the largest weight.
-Taps AxisTaps(int source, int target) {
+// Target t covers [t * source / target, (t + 1) * source / target) of the source, and tap
+// s the source positions [s * box, (s + 1) * box) (the last tap also what is left beyond
+// the last whole box); each tap contributes the length of its overlap. Measured in 1/target
+// of a source position every length is a whole number, so the split is exact before the
+// rounding to 256ths, whose remainder goes to the largest weight.
+Taps AxisTaps(int source, int target, int box = 1) {
   Taps taps;
   taps.first.resize(target);
   taps.count.resize(target);
   taps.offset.resize(target);
+  const long long span = static_cast<long long>(box) * target;  // one tap, in 1/target
+  const int boxes = std::max(1, source / box);
   for (int t = 0; t < target; ++t) {
-    const long long begin = static_cast<long long>(t) * source, end = begin + source;  // in 1/target
-    const int first = static_cast<int>(begin / target);
-    const int last = static_cast<int>((end - 1) / target);
+    const long long begin = static_cast<long long>(t) * source, end = begin + source;
+    const int first = static_cast<int>(std::min<long long>(begin / span, boxes - 1));
+    const int last = static_cast<int>(std::min<long long>((end - 1) / span, boxes - 1));
     taps.first[t] = first;
     taps.count[t] = last - first + 1;
     taps.offset[t] = static_cast<int>(taps.weights.size());
     int total = 0;
     std::size_t largest = taps.weights.size();
     for (int s = first; s <= last; ++s) {
-      const long long overlap = std::min(end, (s + 1LL) * target) - std::max(begin, static_cast<long long>(s) * target);
+      const long long upper = s == boxes - 1 ? end : std::min(end, (s + 1LL) * span);
+      const long long overlap = std::max(0LL, upper - std::max(begin, s * span));
       const auto weight = static_cast<std::uint16_t>((overlap * 256 + source / 2) / source);
       if (taps.weights.size() == largest || weight > taps.weights[largest]) largest = taps.weights.size();
       taps.weights.push_back(weight);
@@ -70,12 +74,11 @@ QImage AreaAveraged(const Bitmap& bitmap, int width, int height) {
   }
   // Along the rows, neighbouring pixels are first averaged in pairs `halvings` times (one
   // vector pass over the row each), so that the weighted taps of the last step cover at
-  // most two or three of these boxes; the few columns beyond the last whole box are left out.
+  // most three or four of these boxes; columns beyond the last whole box count as that box.
   int halvings = 0;
-  while ((source_width >> (halvings + 1)) >= width) ++halvings;
-  const int box_width = source_width >> halvings;
+  while ((source_width >> (halvings + 1)) >= 2 * width) ++halvings;
   const Taps rows = AxisTaps(source_height, height);
-  const Taps columns = AxisTaps(box_width, width);
+  const Taps columns = AxisTaps(source_width, width, 1 << halvings);
   const std::size_t row_bytes = 3 * static_cast<std::size_t>(source_width);
   // One target row at a time: the weighted sum of its source rows (at most 255 * 256, so
   // 16 bits hold it), the pair averages, then the weighted sums along the row.

@@ -16,7 +16,7 @@ namespace zumo {
 // every target pixel is the mean of the source area it covers, weighted by how much of
 // each source pixel lies inside it (weights in 256ths per axis). For the view, not for
 // results: along the rows, a reduction by 4 or more first averages boxes of 2, 4, ...
-// pixels and may leave out up to that many columns at the right edge.
+// pixels, at most half a target pixel wide, and weighs the boxes by their overlap.
 QImage AreaAveraged(const zumo::Bitmap& bitmap, int width, int height);
 
 // The picture control of the photo view. It holds its picture like any picture control and
