@@ -1,5 +1,6 @@
 #include "Unit1.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QFile>
 #include <QFileDialog>
@@ -59,7 +60,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
   group({ui->RadioButton5, ui->RadioButton6, ui->RadioButton7, ui->RadioButton1});
   group({ui->RadioButton2, ui->RadioButton3, ui->RadioButton4, ui->RadioButton12});
 
-  for (zumo::TImage* store : {ui->Image1, ui->Image2, ui->Image3, ui->Image4, ui->Image5, ui->Image6,
+  for (zumo::TImage* store : {static_cast<zumo::TImage*>(ui->Image1), ui->Image2, ui->Image3, ui->Image4, ui->Image5, ui->Image6,
                               ui->Image7, ui->Image8, ui->Image9, ui->Image10, ui->Image11})
     store->SetAutoSize(true);
   LoadStoredPictures();
@@ -81,6 +82,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
 
   BindEvents();
   FormCreate();
+  SetUpEditing();
 }
 
 TForm1::~TForm1() = default;
@@ -121,19 +123,20 @@ void TForm1::LoadStoredPictures() {
 }
 
 void TForm1::BindEvents() {
-  auto bind_click = [this](zumo::TImage* button, void (TForm1::*handler)()) {
-    connect(button, &zumo::TImage::clicked, this, [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+  auto bind_click = [this](zumo::TImage* button, void (TForm1::*handler)(), Step step) {
+    connect(button, &zumo::TImage::clicked, this,
+            [this, handler, step] { RunHandler([this, handler] { (this->*handler)(); }, step); });
   };
-  bind_click(ui->RGButton1, &TForm1::RGButton1Click);
-  bind_click(ui->RGButton2, &TForm1::RGButton2Click);
-  bind_click(ui->RGButton3, &TForm1::RGButton3Click);
-  bind_click(ui->RGButton4, &TForm1::RGButton4Click);
-  bind_click(ui->RGButton5, &TForm1::RGButton5Click);
+  bind_click(ui->RGButton1, &TForm1::RGButton1Click, Step::None);
+  bind_click(ui->RGButton2, &TForm1::RGButton2Click, Step::Load);
+  bind_click(ui->RGButton3, &TForm1::RGButton3Click, Step::None);
+  bind_click(ui->RGButton4, &TForm1::RGButton4Click, Step::Action);
+  bind_click(ui->RGButton5, &TForm1::RGButton5Click, Step::Action);
 
   // A size preset reacts only when the selection moves to it.
   auto bind_preset = [this](QRadioButton* button, void (TForm1::*handler)()) {
     connect(button, &QRadioButton::toggled, this, [this, handler](bool checked) {
-      if (checked) RunHandler([this, handler] { (this->*handler)(); });
+      if (checked) RunHandler([this, handler] { (this->*handler)(); }, Step::SizePreset);
     });
   };
   bind_preset(ui->RadioButton8, &TForm1::RadioButton8Click);
@@ -142,7 +145,8 @@ void TForm1::BindEvents() {
   bind_preset(ui->RadioButton11, &TForm1::RadioButton11Click);
 
   auto bind_change = [this](QSlider* slider, void (TForm1::*handler)()) {
-    connect(slider, &QSlider::valueChanged, this, [this, handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+    connect(slider, &QSlider::valueChanged, this,
+            [this, handler, slider] { RunHandler([this, handler] { (this->*handler)(); }, Step::Slider, slider); });
   };
   bind_change(ui->TrackBar1, &TForm1::TrackBar1Change);
   bind_change(ui->TrackBar2, &TForm1::TrackBar2Change);
@@ -154,7 +158,7 @@ void TForm1::BindEvents() {
 }
 
 template <class Handler>
-void TForm1::RunHandler(Handler&& handler) {
+void TForm1::RunHandler(Handler&& handler, Step step, QSlider* sender) {
   if (handler_depth_ > 0) {
     // Re-entered from Set_Int: let Set_Int raise the error in the outer handler.
     try {
@@ -163,6 +167,19 @@ void TForm1::RunHandler(Handler&& handler) {
       if (!nested_error_) nested_error_ = std::current_exception();
     }
     return;
+  }
+  // The state before the step. A further change of the slider whose gesture is going on
+  // belongs to that gesture; anything else closes it first.
+  std::optional<zumo::app::WindowState> before;
+  const bool gesture_goes_on = step == Step::Slider && sender == gesture_slider_ && gesture_before_;
+  if (!gesture_goes_on) {
+    CloseGesture();
+    if (step != Step::None) {
+      before = CaptureState();
+      // The slider has already moved: its position before the change is the one known.
+      if (step == Step::Slider) before->sliders = known_positions_;
+      if (step == Step::SizePreset) before->size_preset = known_preset_;
+    }
   }
   QString message;
   ++handler_depth_;
@@ -175,6 +192,13 @@ void TForm1::RunHandler(Handler&& handler) {
   }
   --handler_depth_;
   nested_error_ = nullptr;
+  if (before && step != Step::Slider) RecordStep(*before, step);
+  if (before && step == Step::Slider) {
+    gesture_slider_ = sender;
+    gesture_before_ = std::move(before);
+    qApp->installEventFilter(this);  // the gesture ends with the user's next other input
+    UpdateCommands();
+  }
   if (!message.isNull()) zumo::app::ShowErrorReport(this, message);
 }
 

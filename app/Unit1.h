@@ -3,17 +3,25 @@
 #include <QString>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <optional>
 
 #include "Lib/common/SizeStep.h"
+#include "UndoHistory.h"
+#include "controls/PictureControl.h"
 #include "imaging/ABitmap.h"
 #include "platform/JpegImage.h"
 
+class QAction;
 class QButtonGroup;
 class QFileDialog;
+class QKeyEvent;
+class QMenu;
 class QShowEvent;
+class QSlider;
 
 namespace Ui {
 class TForm1;
@@ -55,6 +63,23 @@ class TForm1 : public QWidget {
   int ScreenBitsPerPixel() const noexcept { return screen_bits_per_pixel_; }
   void SetScreenBitsPerPixel(int bits) noexcept { screen_bits_per_pixel_ = bits; }
 
+  // Editing comfort (Unit1Editing.cpp). Undo puts back the whole state before the last
+  // step (pictures, WorkBitmap, sliders without their handlers, ActiveGroup, size preset);
+  // redo the state after it. A slider gesture still going on is closed as a step first.
+  void Undo();
+  void Redo();
+  bool CanUndo() const noexcept;
+  bool CanRedo() const noexcept { return history_.CanRedo(); }
+  zumo::app::UndoHistory& History() noexcept { return history_; }
+  // The state as the next step would record it.
+  zumo::app::WindowState CaptureState() const;
+  // Ends the slider gesture going on, if any, recording it as one step.
+  void CloseGesture();
+  // Hold to compare: the view shows the photo as the last load or size preset put it.
+  bool Comparing() const noexcept { return compare_key_ || compare_mouse_ || compare_menu_; }
+  // The photo's right-click menu.
+  QMenu& PhotoMenu() noexcept { return *photo_menu_; }
+
  public slots:
   void RGButton1Click();  // quit
   void RGButton2Click();  // load
@@ -75,16 +100,34 @@ class TForm1 : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FormCreate();
   void LoadStoredPictures();
   void BindEvents();
+  // What an outermost handler is to the undo history.
+  enum class Step {
+    None,        // no step: save, quit
+    Action,      // one step: filter, technique
+    Load,        // one step; a photo read becomes the picture to compare with
+    SizePreset,  // one step; its picture becomes the picture to compare with
+    Slider,      // part of the gesture on the sending slider
+  };
   // Runs one event handler. An error that ends the outermost handler goes to the error
   // report and the window goes on; an error in a handler re-entered from Set_Int is kept
-  // and raised again in Set_Int, so it ends the outer handler as well.
+  // and raised again in Set_Int, so it ends the outer handler as well. The outermost
+  // handler is recorded as `step`, failed or not.
   template <class Handler>
-  void RunHandler(Handler&& handler);
+  void RunHandler(Handler&& handler, Step step = Step::Action, QSlider* sender = nullptr);
+  void RecordStep(const zumo::app::WindowState& before, Step step);
+  void RestoreState(const zumo::app::WindowState& state);
+  void SetUpEditing();
+  void SetUpAccessibleNames();
+  void UpdateCommands();
+  void ShowComparison();
   void ShowSizedPhoto(const zumo::Bitmap& photo);
   zumo::SizePreset SelectedSizePreset() const;
 
@@ -97,4 +140,24 @@ class TForm1 : public QWidget {
   int handler_depth_ = 0;
   std::exception_ptr nested_error_;
   bool centred_ = false;
+
+  zumo::app::UndoHistory history_;
+  // The slider gesture going on: its slider and the state before its first change.
+  QSlider* gesture_slider_ = nullptr;
+  std::optional<zumo::app::WindowState> gesture_before_;
+  // Slider positions as of the last change notification each slider raised; a handler runs
+  // after its slider has moved, so this is where the position before a change is read.
+  std::array<int, 7> known_positions_{};
+  int known_preset_ = 0;  // the same for the size preset (its handler runs once it is selected)
+  // The stored start pictures of Image1, Image2, Image3 and Image11, put back by an undo
+  // to before the first time a store was read as a bitmap.
+  std::array<zumo::TPicture, 4> start_pictures_;
+  std::optional<zumo::Bitmap> compare_picture_;
+  bool compare_key_ = false, compare_mouse_ = false, compare_menu_ = false;
+  QMenu* photo_menu_ = nullptr;
+  QAction* undo_action_ = nullptr;
+  QAction* redo_action_ = nullptr;
+  QAction* fit_action_ = nullptr;
+  QAction* actual_size_action_ = nullptr;
+  QAction* compare_action_ = nullptr;
 };

@@ -119,11 +119,13 @@ zumo::Bitmap& TImage::Bitmap() {
 
 void TImage::SetAutoSize(bool on) {
   auto_size_ = on;
-  if (auto_size_ && !picture_.Empty()) resize(picture_.Width(), picture_.Height());
+  if (auto_size_ && !picture_.Empty()) resize(DisplaySize());
 }
 
+QSize TImage::DisplaySize() const { return {picture_.Width(), picture_.Height()}; }
+
 void TImage::PictureChanged() {
-  if (auto_size_ && !picture_.Empty()) resize(picture_.Width(), picture_.Height());
+  if (auto_size_ && !picture_.Empty()) resize(DisplaySize());
   update();
   emit pictureChanged();
 }

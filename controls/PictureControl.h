@@ -105,6 +105,10 @@ class TImage : public QWidget {
   virtual void MouseMove(QPoint pos);
   virtual void MouseLeave();
 
+  // The size an auto-sized control takes for its (non-empty) picture: the picture's own.
+  virtual QSize DisplaySize() const;
+  void PictureChanged();
+
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -113,8 +117,6 @@ class TImage : public QWidget {
   void leaveEvent(QEvent* event) override;
 
  private:
-  void PictureChanged();
-
   TPicture picture_;
   zumo::Bitmap::ListenerId listener_ = 0;
   bool auto_size_ = false;

@@ -1,0 +1,76 @@
+#pragma once
+
+// The window's undo history, without Qt: a snapshot of everything a later action depends
+// on, and the list of steps with its memory bound.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+
+#include "platform/Bitmap.h"
+
+namespace zumo::app {
+
+// The window's state between two actions. The bitmaps share their pixels with the picture
+// stores (copy on write), so taking a snapshot copies no pixel.
+struct WindowState {
+  // The four picture stores Image1, Image2, Image3 and Image11. No value: the store still
+  // holds its stored start picture (not yet read as a bitmap).
+  std::array<std::optional<Bitmap>, 4> stores;
+  Bitmap work;  // WorkBitmap
+  std::array<int, 7> sliders{};  // TrackBar1..TrackBar7
+  std::int32_t active_group = 0;
+  int size_preset = 0;  // 0 as loaded, 1 long side 1600, 2 1024, 3 800
+  // The picture the last load or size preset showed (what hold-to-compare shows). Not
+  // compared: it changes only together with the stores.
+  std::optional<Bitmap> compare_picture;
+};
+
+// Whether an action changed anything a later action depends on. Bitmaps that share one
+// buffer are equal without a look at their pixels.
+bool SameState(const WindowState& a, const WindowState& b);
+
+// The steps that can be undone and redone. A step keeps the states before and after it;
+// states next to each other share their buffers, which are counted once.
+class UndoHistory {
+ public:
+  static constexpr std::size_t kDefaultMaxBytes = std::size_t{1} << 30;  // 1 GiB
+  static constexpr std::size_t kDefaultMaxSteps = 50;
+
+  UndoHistory() = default;
+  UndoHistory(std::size_t max_bytes, std::size_t max_steps) : max_bytes_(max_bytes), max_steps_(max_steps) {}
+
+  // Records a step: drops the steps that could have been redone, then the oldest steps
+  // while the pixel memory only the history holds (buffers `after`, the current state,
+  // does not use) is above the bound or there are more steps than allowed.
+  void Push(WindowState before, WindowState after);
+
+  bool CanUndo() const noexcept { return done_ > 0; }
+  bool CanRedo() const noexcept { return done_ < steps_.size(); }
+  // The state to put back; moves over the step. Only when CanUndo() / CanRedo().
+  const WindowState& Undo();
+  const WindowState& Redo();
+
+  std::size_t Steps() const noexcept { return steps_.size(); }
+  std::size_t UndoableSteps() const noexcept { return done_; }
+  // Bytes of the pixel buffers the history holds that `current` does not use.
+  std::size_t HeldBytes(const WindowState& current) const;
+
+  void SetLimits(std::size_t max_bytes, std::size_t max_steps);
+  std::size_t MaxBytes() const noexcept { return max_bytes_; }
+  std::size_t MaxSteps() const noexcept { return max_steps_; }
+
+ private:
+  struct Step {
+    WindowState before, after;
+  };
+  void Trim(const WindowState& current);
+
+  std::deque<Step> steps_;
+  std::size_t done_ = 0;  // steps_[0, done_) are done, the rest can be redone
+  std::size_t max_bytes_ = kDefaultMaxBytes;
+  std::size_t max_steps_ = kDefaultMaxSteps;
+};
+
+}  // namespace zumo::app
