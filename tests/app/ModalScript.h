@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -30,6 +31,13 @@ class ModalScript {
     steps_.push_back([name](QWidget* modal) {
       auto* dialog = qobject_cast<QFileDialog*>(modal);
       if (!dialog) return false;
+      // A file the dialog selected in its list on its own (the proposed name, once the
+      // folder has loaded, which may come late) wins over a typed name unless typing
+      // replaced the selection; typing does so only while the field has the focus,
+      // which an offscreen dialog may not give it. Clear it, then type.
+      for (auto* view : dialog->findChildren<QAbstractItemView*>()) {
+        if (view->selectionModel()) view->selectionModel()->clearSelection();
+      }
       dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(name);
       static_cast<QDialog*>(dialog)->accept();
       return true;

@@ -228,7 +228,7 @@ TEST_F(WindowLayout, BuildingTheWindowRaisesNoSliderEventAndStartsClean) {
   EXPECT_GT(form.ScreenBitsPerPixel(), 0);
   // Every slider handler reads the shown or the base picture as a bitmap, which discards
   // its stored picture; so the stores still holding theirs shows that no handler ran.
-  for (zumo::TImage* store : {form.Controls().Image1, form.Controls().Image2, form.Controls().Image3,
+  for (zumo::TImage* store : {static_cast<zumo::TImage*>(form.Controls().Image1), form.Controls().Image2, form.Controls().Image3,
                               form.Controls().Image11}) {
     EXPECT_FALSE(store->Picture().IsBitmap()) << store->objectName().toStdString();
     EXPECT_FALSE(store->Picture().JpegBytes().isEmpty()) << store->objectName().toStdString();
