@@ -242,7 +242,7 @@ void TForm1::LoadPhoto(const QString& path) {
   if (zumo::PhotoKindByName(file) == zumo::PhotoKind::Jpeg) {
     jpeg = std::make_unique<zumo::JpegImage>();
     jpeg->LoadFromFile(file);
-    photo = jpeg->Picture(screen_bits_per_pixel_);
+    photo = zumo::UprightPicture(*jpeg, screen_bits_per_pixel_);
   } else {
     // A BMP, or a name without a known extension, read by its content.
     photo = zumo::ReadPhotoFile(file, screen_bits_per_pixel_);

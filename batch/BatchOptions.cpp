@@ -161,6 +161,10 @@ Options ParseArguments(const std::vector<std::string>& args) {
       options.help = true;
       return options;
     }
+    if (arg == "--as-stored") {
+      options.as_stored = true;
+      continue;
+    }
     if (const auto flag = FlagStep(arg)) {
       options.steps.push_back(Step{*flag});
       continue;
@@ -210,13 +214,13 @@ Options ParseArguments(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return R"(使い方: zumo-batch [--size 大きさ] [--quality 画質] [--seed N] [処理 ...] 入力 出力
-Usage:  zumo-batch [--size SIZE] [--quality Q] [--seed N] [STEP ...] INPUT OUTPUT
+  return R"(使い方: zumo-batch [--size 大きさ] [--quality 画質] [--seed N] [--as-stored] [処理 ...] 入力 出力
+Usage:  zumo-batch [--size SIZE] [--quality Q] [--seed N] [--as-stored] [STEP ...] INPUT OUTPUT
 
 入力の写真 (JPEG または BMP) を読み込み、大きさをそろえ、処理を指定の順に画像全体へ
-かけて、出力に保存します。
-Reads a photo (JPEG or BMP), brings it to a size, runs the steps in the order given on the
-whole picture and saves the result.
+かけて、出力に保存します。EXIF の向きの指定がある JPEG は正しい向きに直して読みます。
+Reads a photo (JPEG or BMP), turned upright as its EXIF orientation says, brings it to a
+size, runs the steps in the order given on the whole picture and saves the result.
 
 入力 INPUT
   拡張子 .jpg .jpeg .bmp (大文字小文字を問わない) で形式を決めます。それ以外の名前は
@@ -234,6 +238,8 @@ whole picture and saves the result.
   --quality 90|85|80              JPEG の画質 (既定 85) / JPEG quality (default 85)
   --seed N                        ノイズの乱数を固定 (0 以上の整数)
                                   fixes the noise generator (N >= 0)
+  --as-stored                     JPEG の EXIF の向きを無視し、保存されたままの向きで読む
+                                  ignore a JPEG's EXIF orientation (read it as stored)
 
 処理 / Steps (一つの処理を何度でも指定できます / any step may repeat)
   --shift-rgb R,G,B   色のずらし (各 -255〜255) / add to red, green, blue

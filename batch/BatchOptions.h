@@ -40,6 +40,7 @@ struct Step {
 
 struct Options {
   bool help = false;
+  bool as_stored = false;  // decode without following the EXIF orientation tag
   SizePreset size = SizePreset::AsLoaded;
   int quality = 85;
   std::optional<std::uint64_t> seed;

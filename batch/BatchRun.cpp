@@ -104,7 +104,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
   try {
     TABitmap::FixNoiseSeed(options.seed);
-    const Bitmap photo = ReadPhotoFile(options.input);
+    const Bitmap photo = ReadPhotoFile(options.input, 24, options.as_stored ? Turning::AsStored : Turning::Upright);
     const Bitmap sized = BringToPreset(photo, options.size);
     TABitmap work;
     const Bitmap result = ApplySteps(work, sized, options.steps);
