@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "platform/BmpFile.h"
+#include "platform/HeifFile.h"
 #include "platform/JpegImage.h"
 #include "platform/Orientation.h"
+#include "platform/PngFile.h"
+#include "platform/WebpFile.h"
 #include "platform/SafeFile.h"
 
 namespace zumo {
@@ -81,6 +84,10 @@ Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel, Turning
     case PhotoKind::Unknown:
       break;
   }
+  if (LooksLikePng(bytes)) return DecodePng(bytes, path);
+  if (LooksLikeWebp(bytes)) return DecodeWebp(bytes, path);
+  if (LooksLikeHeif(bytes)) return DecodeHeif(bytes, path);
+  // The message the window has always given for a file of no known kind.
   throw Error("ファイル " + path + " は JPEG でも BMP でもありません");
 }
 
