@@ -1,6 +1,10 @@
 #include "Unit1.h"
 
 #include <QButtonGroup>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -30,6 +34,14 @@ static void InitPictureResources() {
 namespace {
 
 using zumo::app::BusyCursor;
+
+// The first dropped item when it is a local file; empty otherwise.
+QString FirstLocalFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  const QList<QUrl> urls = data->urls();
+  if (urls.isEmpty() || !urls.front().isLocalFile()) return {};
+  return urls.front().toLocalFile();
+}
 
 // Turns a dialog's path into the bytes the file system takes.
 std::string FileSystemPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -68,6 +80,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
   open_dialog_->setAcceptMode(QFileDialog::AcceptOpen);
   open_dialog_->setFileMode(QFileDialog::AnyFile);  // a typed name is taken as it stands
   open_dialog_->setNameFilter(QString::fromUtf8("画像ファイル (*.jpg *.bmp)"));
+  setAcceptDrops(true);
 
   save_dialog_ = new QFileDialog(this);
   save_dialog_->setObjectName(QStringLiteral("SaveDialog1"));
@@ -230,6 +243,26 @@ void TForm1::RGButton2Click() {
   if (chosen.isEmpty()) return;
   last_open_name_ = chosen.front();
   LoadPhoto(last_open_name_);
+}
+
+void TForm1::OpenNamedPhoto(const QString& path) {
+  RunHandler([this, &path] {
+    ActiveGroup = 0;
+    Set_Int();
+    last_open_name_ = path;
+    LoadPhoto(path);
+  });
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!FirstLocalFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const QString path = FirstLocalFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  OpenNamedPhoto(path);
 }
 
 void TForm1::LoadPhoto(const QString& path) {

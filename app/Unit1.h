@@ -12,6 +12,8 @@
 #include "platform/JpegImage.h"
 
 class QButtonGroup;
+class QDragEnterEvent;
+class QDropEvent;
 class QFileDialog;
 class QShowEvent;
 
@@ -50,6 +52,11 @@ class TForm1 : public QWidget {
   // file that fails to load leaves every picture as it was.
   void LoadPhoto(const QString& path);
 
+  // The load as the load button does it once its dialog is confirmed with `path`: ActiveGroup
+  // 0, Set_Int, then LoadPhoto; the dialog proposes that name next time. Errors go to the
+  // error report. Used by a drop on the window and by the command line.
+  void OpenNamedPhoto(const QString& path);
+
   // The screen depth read at start-up (bits per pixel), which decides JPEG quantisation.
   int ScreenBitsPerPixel() const noexcept { return screen_bits_per_pixel_; }
 
@@ -73,6 +80,9 @@ class TForm1 : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // A drop of local files loads the first of them; anything else is not accepted.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void FormCreate();
