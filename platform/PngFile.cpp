@@ -13,6 +13,9 @@
 namespace zumo {
 namespace {
 
+constexpr png_alloc_size_t kMaxChunkBytes = 16 * 1024 * 1024;
+constexpr png_uint_32 kMaxAncillaryChunks = 1000;
+
 // libpng leaves an error by longjmp to the phase function that called it (only C frames
 // are skipped); the message is kept and the C++ exception is raised once libpng is out.
 struct Reader {
@@ -51,8 +54,13 @@ struct Header {
 bool ReadInfoPhase(Reader& r, Header& header) {
   if (setjmp(png_jmpbuf(r.png))) return false;
   png_set_read_fn(r.png, &r, PngRead);
-  // Our own limits decide, with our own message, after the header has been read.
+  // Our own limits decide the picture's size, with our own message, after the header has
+  // been read.
   png_set_user_limits(r.png, 0x7fffffff, 0x7fffffff);
+  // Chunks other than the picture data (and their decompressed text or colour profiles) are
+  // read whole into memory: a chunk declaring gigabytes must be refused, not allocated.
+  png_set_chunk_malloc_max(r.png, kMaxChunkBytes);
+  png_set_chunk_cache_max(r.png, kMaxAncillaryChunks);
   png_read_info(r.png, r.info);
   header.width = png_get_image_width(r.png, r.info);
   header.height = png_get_image_height(r.png, r.info);
