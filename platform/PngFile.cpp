@@ -61,6 +61,12 @@ bool ReadInfoPhase(Reader& r, Header& header) {
   // read whole into memory: a chunk declaring gigabytes must be refused, not allocated.
   png_set_chunk_malloc_max(r.png, kMaxChunkBytes);
   png_set_chunk_cache_max(r.png, kMaxAncillaryChunks);
+  // Nothing but the picture and its transparency is used: libpng skips the text, profile,
+  // histogram and other ancillary chunks instead of reading them into memory.
+  static const png_byte kIgnored[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0"
+                                     "sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+  png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+  png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, kIgnored, static_cast<int>(sizeof kIgnored / 5));
   png_read_info(r.png, r.info);
   header.width = png_get_image_width(r.png, r.info);
   header.height = png_get_image_height(r.png, r.info);
