@@ -86,9 +86,9 @@ std::vector<std::uint8_t> ExifBlock(int tag, ExifByteOrder order) {
 
 // The JPEG with an APP1 segment holding `block` right after its SOI marker.
 std::vector<std::uint8_t> WithApp1(const std::vector<std::uint8_t>& jpeg, const std::vector<std::uint8_t>& block) {
-  std::vector<std::uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
   const std::size_t length = block.size() + 2;
-  out.insert(out.end(), {0xFF, 0xE1, static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)});
+  std::vector<std::uint8_t> out = {jpeg[0], jpeg[1], 0xFF, 0xE1, static_cast<std::uint8_t>(length >> 8),
+                                   static_cast<std::uint8_t>(length)};
   out.insert(out.end(), block.begin(), block.end());
   out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
   return out;
