@@ -1,7 +1,9 @@
 // Turning pictures upright as the EXIF orientation tag says, and reading the tag.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,10 +89,12 @@ std::vector<std::uint8_t> ExifBlock(int tag, ExifByteOrder order) {
 // The JPEG with an APP1 segment holding `block` right after its SOI marker.
 std::vector<std::uint8_t> WithApp1(const std::vector<std::uint8_t>& jpeg, const std::vector<std::uint8_t>& block) {
   const std::size_t length = block.size() + 2;
-  std::vector<std::uint8_t> out = {jpeg[0], jpeg[1], 0xFF, 0xE1, static_cast<std::uint8_t>(length >> 8),
-                                   static_cast<std::uint8_t>(length)};
-  out.insert(out.end(), block.begin(), block.end());
-  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  std::vector<std::uint8_t> out(jpeg.size() + 2 + length);
+  const std::uint8_t marker[] = {jpeg[0], jpeg[1], 0xFF, 0xE1, static_cast<std::uint8_t>(length >> 8),
+                                 static_cast<std::uint8_t>(length)};
+  auto at = std::copy(std::begin(marker), std::end(marker), out.begin());
+  at = std::copy(block.begin(), block.end(), at);
+  std::copy(jpeg.begin() + 2, jpeg.end(), at);
   return out;
 }
 
