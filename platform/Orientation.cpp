@@ -155,6 +155,17 @@ void TurnQuarter(const Bitmap& src, Bitmap& dst, Orientation orientation) {
             for (int j = 0; j < 4; ++j) turn_row(y + j);
             continue;
           }
+          // Fetch ahead the source rows of the next tile along, four rows per group of this
+          // tile: the rows are far apart, and the hardware does not guess that pattern.
+          {
+            const int ahead = x1 + (y - y0);
+            const int first_col = column_from_right ? src_w - y1 : y0;
+            for (int k = 0; k < 4 && ahead + k < dst_w; ++k) {
+              const int row = rows_upwards ? src_h - 1 - (ahead + k) : ahead + k;
+              const std::uint8_t* p = src_bits + src_stride * row + 3 * std::ptrdiff_t{first_col};
+              for (int b = 0; b < 3 * kTileRows; b += 64) _mm_prefetch(reinterpret_cast<const char*>(p + b), _MM_HINT_T0);
+            }
+          }
           const std::uint8_t* s = src_bits + 3 * std::ptrdiff_t{left} + first_row;
           std::uint8_t* out[4];
           for (int j = 0; j < 4; ++j) out[j] = dst_bits + dst_stride * (y + j) + 3 * std::ptrdiff_t{x0};
