@@ -1,6 +1,7 @@
 #include "platform/HeifFile.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include <libheif/heif.h>
@@ -42,8 +43,14 @@ Bitmap DecodeHeif(std::span<const std::uint8_t> data, const std::string& name, l
   };
   std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
   if (!context) throw Error(messages::kOutOfMemory);
-  // libheif refuses anything beyond the larger of our two limits itself; we check the rest.
-  heif_context_set_maximum_image_size_limit(context.get(), Bitmap::kMaxHeight);
+  // libheif refuses any item (the picture, each tile of a grid) with a side beyond this
+  // itself, before it allocates the item's planes; our own limits are checked on the picture
+  // below. A tile can still take as much memory as our largest picture. With max_pixels the
+  // items are held to about that many pixels as well.
+  int side_limit = Bitmap::kMaxHeight;
+  if (max_pixels > 0)
+    side_limit = static_cast<int>(std::min<long long>(side_limit, static_cast<long long>(std::sqrt(double(max_pixels))) + 1));
+  heif_context_set_maximum_image_size_limit(context.get(), side_limit);
   heif_error error = heif_context_read_from_memory_without_copy(context.get(), data.data(), data.size(), nullptr);
   if (error.code != heif_error_Ok) return fail(error);
   heif_image_handle* raw_handle = nullptr;

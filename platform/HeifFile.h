@@ -15,7 +15,8 @@ bool LooksLikeHeif(std::span<const std::uint8_t> data) noexcept;
 // with the rotation, mirroring and cropping the file declares applied (libheif's default);
 // channels deeper than 8 bits reduced to 8 with rounding; transparency laid over white. The
 // size limits (and max_pixels when above 0) are checked on the declared size before the
-// picture is decoded.
+// picture is decoded; max_pixels also bounds each item libheif decodes (the tiles of a grid)
+// to about that many pixels.
 Bitmap DecodeHeif(std::span<const std::uint8_t> data, const std::string& name, long long max_pixels = 0);
 
 }  // namespace zumo
