@@ -2,6 +2,10 @@
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -28,6 +32,14 @@ static void InitPictureResources() { Q_INIT_RESOURCE(pictures); }
 namespace {
 
 using zumo::app::BusyCursor;
+
+// The first dropped item when it is a local file; empty otherwise.
+QString FirstLocalFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls()) return {};
+  const QList<QUrl> urls = data->urls();
+  if (urls.isEmpty() || !urls.front().isLocalFile()) return {};
+  return urls.front().toLocalFile();
+}
 
 // Turns a dialog's path into the bytes the file system takes.
 std::string FileSystemPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -73,6 +85,7 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
   open_dialog_->setAcceptMode(QFileDialog::AcceptOpen);
   open_dialog_->setFileMode(QFileDialog::AnyFile);  // a typed name is taken as it stands
   open_dialog_->setNameFilter(QString::fromUtf8("画像ファイル (*.jpg *.bmp)"));
+  setAcceptDrops(true);
 
   save_dialog_ = new QFileDialog(this);
   save_dialog_->setObjectName(QStringLiteral("SaveDialog1"));
@@ -255,6 +268,26 @@ void TForm1::RGButton2Click() {
   LoadPhoto(last_open_name_);
 }
 
+void TForm1::OpenNamedPhoto(const QString& path) {
+  RunHandler([this, &path] {
+    ActiveGroup = 0;
+    Set_Int();
+    last_open_name_ = path;
+    LoadPhoto(path);
+  }, Step::Load);
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!FirstLocalFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const QString path = FirstLocalFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  OpenNamedPhoto(path);
+}
+
 void TForm1::LoadPhoto(const QString& path) {
   BusyCursor busy;
   const std::string file = FileSystemPath(path);
@@ -265,7 +298,7 @@ void TForm1::LoadPhoto(const QString& path) {
   if (zumo::PhotoKindByName(file) == zumo::PhotoKind::Jpeg) {
     jpeg = std::make_unique<zumo::JpegImage>();
     jpeg->LoadFromFile(file);
-    photo = jpeg->Picture(screen_bits_per_pixel_);
+    photo = zumo::UprightPicture(*jpeg, screen_bits_per_pixel_);
   } else {
     // A BMP, or a name without a known extension, read by its content.
     photo = zumo::ReadPhotoFile(file, screen_bits_per_pixel_);

@@ -17,6 +17,8 @@
 
 class QAction;
 class QButtonGroup;
+class QDragEnterEvent;
+class QDropEvent;
 class QFileDialog;
 class QKeyEvent;
 class QMenu;
@@ -57,6 +59,11 @@ class TForm1 : public QWidget {
   // preset and only then replaces the loaded photo and the shown and base pictures, so a
   // file that fails to load leaves every picture as it was.
   void LoadPhoto(const QString& path);
+
+  // The load as the load button does it once its dialog is confirmed with `path`: ActiveGroup
+  // 0, Set_Int, then LoadPhoto; the dialog proposes that name next time. Errors go to the
+  // error report. Used by a drop on the window and by the command line.
+  void OpenNamedPhoto(const QString& path);
 
   // The screen depth read at start-up (bits per pixel), which decides JPEG quantisation.
   // The setter stands for a screen of another depth (tests have no narrow screen).
@@ -103,6 +110,9 @@ class TForm1 : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // A drop of local files loads the first of them; anything else is not accepted.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void FormCreate();

@@ -1,8 +1,12 @@
 #include <QApplication>
 #include <QByteArray>
+#include <QFile>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "AppSetup.h"
 #include "Unit1.h"
@@ -34,6 +38,23 @@ void ReportFatal(QtMsgType type, const QMessageLogContext&, const QString& messa
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The command line is read before anything of the window exists: help, version and usage
+  // errors need no display.
+  const zumo::app::CommandLine line = zumo::app::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  switch (line.action) {
+    case zumo::app::CommandLine::Action::Help:
+      std::fputs(zumo::app::HelpText().c_str(), stdout);
+      return 0;
+    case zumo::app::CommandLine::Action::Version:
+      std::fputs(zumo::app::VersionText().c_str(), stdout);
+      return 0;
+    case zumo::app::CommandLine::Action::UsageError:
+      std::fprintf(stderr, "zumo-mixer: %s\nzumo-mixer --help で使い方を表示します (see zumo-mixer --help)\n",
+                   line.message.c_str());
+      return 2;
+    case zumo::app::CommandLine::Action::Run:
+      break;
+  }
   if (!DisplayAvailable()) {
     std::fputs(kNoDisplay, stderr);
     return 1;
@@ -44,5 +65,10 @@ int main(int argc, char** argv) {
   zumo::app::ConfigureApplication(app);
   TForm1 Form1;
   Form1.show();
+  if (!line.file.empty()) {
+    // Loaded once the window is up, as if the name had been confirmed in the open dialog.
+    const QString path = QFile::decodeName(QByteArray::fromStdString(line.file));
+    QTimer::singleShot(0, &Form1, [&Form1, path] { Form1.OpenNamedPhoto(path); });
+  }
   return app.exec();
 }

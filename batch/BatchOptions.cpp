@@ -89,7 +89,8 @@ std::optional<StepKind> FlagStep(std::string_view option) {
 bool TakesValue(std::string_view option) {
   static constexpr std::string_view kNames[] = {
       "--size",       "--quality", "--seed",     "--shift-rgb", "--contrast", "--brightness", "--desaturate",
-      "--noise",      "--gamma",   "--box-blur", "--sharpen",   "--rank",     "--resample",   "--technique"};
+      "--noise",      "--gamma",   "--box-blur", "--sharpen",   "--rank",     "--resample",   "--technique",
+      "--output-folder", "--format"};
   for (std::string_view name : kNames)
     if (option == name) return true;
   return false;
@@ -148,7 +149,7 @@ std::optional<Step> ValueStep(const std::string& option, std::string_view value)
 Options ParseArguments(const std::vector<std::string>& args) {
   Options options;
   std::vector<std::string> files;
-  bool size_seen = false, quality_seen = false, only_files = false;
+  bool size_seen = false, quality_seen = false, only_files = false, format_seen = false;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -164,6 +165,18 @@ Options ParseArguments(const std::vector<std::string>& args) {
       options.help = true;
       return options;
     }
+    if (arg == "--version") {
+      options.version = true;
+      return options;
+    }
+    if (arg == "--overwrite") {
+      options.overwrite = true;
+      continue;
+    }
+    if (arg == "--as-stored") {
+      options.as_stored = true;
+      continue;
+    }
     if (const auto flag = FlagStep(arg)) {
       options.steps.push_back(Step{*flag});
       continue;
@@ -175,7 +188,20 @@ Options ParseArguments(const std::vector<std::string>& args) {
     if (i + 1 >= args.size()) Fail(arg + " の値がありません");
     const std::string& value = args[++i];
 
-    if (arg == "--size") {
+    if (arg == "--output-folder") {
+      if (!options.output_folder.empty()) Fail("--output-folder が二度指定されています");
+      if (value.empty()) Fail("--output-folder の値が空です");
+      options.output_folder = value;
+    } else if (arg == "--format") {
+      if (format_seen) Fail("--format が二度指定されています");
+      format_seen = true;
+      if (value == "bmp")
+        options.format = SaveFormat::Bmp;
+      else if (value == "jpg")
+        options.format = SaveFormat::Jpeg;
+      else
+        Fail("--format の値 \"" + value + "\" は使えません (bmp, jpg)");
+    } else if (arg == "--size") {
       if (size_seen) Fail("--size が二度指定されています");
       size_seen = true;
       options.size = ParseSize(value);
@@ -195,6 +221,13 @@ Options ParseArguments(const std::vector<std::string>& args) {
     }
   }
 
+  if (!options.output_folder.empty()) {
+    if (files.empty()) Fail("入力ファイルを指定してください");
+    if (!format_seen) options.format = SaveFormat::Jpeg;
+    options.inputs = files;
+    return options;
+  }
+  if (format_seen) Fail("--format は --output-folder と一緒に指定してください");
   if (files.size() < 2) Fail("入力ファイルと出力ファイルを指定してください");
   if (files.size() > 2) Fail("ファイル名が多すぎます: " + files[2]);
   options.input = files[0];
@@ -213,23 +246,35 @@ Options ParseArguments(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return R"(使い方: zumo-batch [--size 大きさ] [--quality 画質] [--seed N] [処理 ...] 入力 出力
-Usage:  zumo-batch [--size SIZE] [--quality Q] [--seed N] [STEP ...] INPUT OUTPUT
+  return R"(使い方: zumo-batch [--size 大きさ] [--quality 画質] [--seed N] [--as-stored] [処理 ...] 入力 出力
+Usage:  zumo-batch [--size SIZE] [--quality Q] [--seed N] [--as-stored] [STEP ...] INPUT OUTPUT
+        zumo-batch [設定 / SETTINGS] [STEP ...] --output-folder DIR [--format bmp|jpg] [--overwrite] INPUT...
 
 入力の写真 (JPEG または BMP) を読み込み、大きさをそろえ、処理を指定の順に画像全体へ
-かけて、出力に保存します。
-Reads a photo (JPEG or BMP), brings it to a size, runs the steps in the order given on the
-whole picture and saves the result.
+かけて、出力に保存します。EXIF の向きの指定がある JPEG は正しい向きに直して読みます。
+Reads a photo (JPEG or BMP), turned upright as its EXIF orientation says, brings it to a
+size, runs the steps in the order given on the whole picture and saves the result.
 
 入力 INPUT
   拡張子 .jpg .jpeg .bmp (大文字小文字を問わない) で形式を決めます。それ以外の名前は
-  中身で判断します。 / Read by its extension (.jpg, .jpeg, .bmp in any letter case),
-  any other name by its content.
+  中身で判断します (PNG, WebP, HEIF/HEIC, AVIF も読めます)。 / Read by its extension
+  (.jpg, .jpeg, .bmp in any letter case), any other name by its content (PNG, WebP,
+  HEIF/HEIC and AVIF too).
 出力 OUTPUT
   .bmp なら BMP、.jpg / .jpeg なら JPEG で保存します。それ以外の拡張子は使えません。
   失敗したときは出力ファイルを作らず、元からあるファイルもそのまま残します。
   .bmp saves a BMP, .jpg/.jpeg a JPEG; no other extension. A failed run leaves no
   output behind and keeps an existing file as it was. The input is never changed.
+
+まとめて / Many photos
+  --output-folder DIR  すべての入力に同じ処理をかけ、DIR に入力と同じ名前で保存します。
+                       二つの CPU で並べて処理します。失敗した写真は報告して、残りを続けます。
+                       runs the steps on every INPUT, two at a time, and writes each result
+                       into DIR under its input's name; a photo that fails is reported and
+                       the others go on (exit status 1 if any failed)
+  --format bmp|jpg     まとめて保存する形式 (既定 jpg) / the format of those results (default jpg)
+  --overwrite          DIR に同じ名前のファイルがあっても上書きします (既定は上書きしない)
+                       replace existing results (by default an existing file is never replaced)
 
 設定 / Settings
   --size as-loaded|1600|1024|800  長辺の上限 (既定 as-loaded: そのまま)
@@ -237,6 +282,9 @@ whole picture and saves the result.
   --quality 90|85|80              JPEG の画質 (既定 85) / JPEG quality (default 85)
   --seed N                        ノイズの乱数を固定 (0 以上の整数)
                                   fixes the noise generator (N >= 0)
+  --as-stored                     JPEG の EXIF の向きを無視し、保存されたままの向きで読む
+                                  ignore a JPEG's EXIF orientation (read it as stored)
+  --version                       版を表示 / print the version
 
 処理 / Steps (一つの処理を何度でも指定できます / any step may repeat)
   --shift-rgb R,G,B   色のずらし (各 -255〜255) / add to red, green, blue
@@ -263,6 +311,7 @@ whole picture and saves the result.
 例 / Examples
   zumo-batch --size 1024 --technique omakase photo.jpg result.jpg
   zumo-batch --contrast 20 --brightness -10 --zumo --quality 90 in.bmp out.jpg
+  zumo-batch --size 1600 --technique omakase --output-folder done photos/*.heic
 )";
 }
 

@@ -40,6 +40,13 @@ struct Step {
 
 struct Options {
   bool help = false;
+  bool as_stored = false;  // decode without following the EXIF orientation tag
+  bool version = false;
+  // The many-photo form: every file name is an input, each result goes into this folder
+  // under its input's name with the extension of `format` (default jpg).
+  std::string output_folder;
+  std::vector<std::string> inputs;
+  bool overwrite = false;
   SizePreset size = SizePreset::AsLoaded;
   int quality = kDefaultSaveQuality;
   std::optional<std::uint64_t> seed;

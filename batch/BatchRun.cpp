@@ -1,8 +1,13 @@
 #include "batch/BatchRun.h"
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <mutex>
 #include <new>
 #include <ostream>
+#include <set>
+#include <thread>
 
 #include "Lib/common/BitmapUtils.h"
 #include "Lib/common/SizeStep.h"
@@ -75,7 +80,96 @@ bool SameFile(const std::string& a, const std::string& b) {
   return std::filesystem::equivalent(a, b, error) && !error;
 }
 
+// Reads, sizes, retouches and writes one photo; raises on failure.
+void RunOne(const Options& options, const std::string& input, const std::string& output) {
+  const Bitmap photo = ReadPhotoFile(input, 24, options.as_stored ? Turning::AsStored : Turning::Upright);
+  const Bitmap sized = BringToPreset(photo, options.size);
+  TABitmap work;
+  const Bitmap result = ApplySteps(work, sized, options.steps);
+  WritePhotoFile(result, output, options.format, options.quality);
+}
+
+// The many-photo form: the photos are shared out to two workers, each taking the next one not
+// yet started. Each result is what the one-photo form would write for it.
+int RunMany(const Options& options, std::ostream& err, bool terminal) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::create_directories(options.output_folder, error);
+  if (!fs::is_directory(options.output_folder)) {
+    err << "zumo-batch: 出力フォルダ " << options.output_folder << " を作れません\n";
+    return kExitFileError;
+  }
+  const char* extension = options.format == SaveFormat::Bmp ? ".bmp" : ".jpg";
+  const std::size_t count = options.inputs.size();
+  // Output names decided up front: two inputs of one name must not write one file.
+  std::vector<std::string> outputs(count);
+  std::vector<std::string> refusals(count);
+  std::set<std::string> taken;
+  for (std::size_t i = 0; i < count; ++i) {
+    outputs[i] = (fs::path(options.output_folder) / fs::path(options.inputs[i]).stem()).string() + extension;
+    if (!taken.insert(outputs[i]).second)
+      refusals[i] = "出力 " + outputs[i] + " は前の入力と同じ名前になります";
+    else if (!options.overwrite && fs::exists(outputs[i]))
+      refusals[i] = "出力 " + outputs[i] + " は既にあります (上書きするには --overwrite)";
+    else if (SameFile(options.inputs[i], outputs[i]))
+      refusals[i] = "入力ファイルと同じファイルには保存できません: " + outputs[i];
+  }
+
+  std::mutex report;
+  std::atomic<std::size_t> next{0};
+  std::size_t started = 0;
+  std::atomic<bool> any_failed{false};
+  auto say = [&](const std::string& line) {  // with `report` held
+    if (terminal) err << "\r\033[K";
+    err << line;
+  };
+  auto worker = [&] {
+    for (std::size_t i = next++; i < count; i = next++) {
+      {
+        const std::lock_guard<std::mutex> lock(report);
+        ++started;
+        if (terminal) {
+          say(std::to_string(started) + "/" + std::to_string(count) + " " + options.inputs[i]);
+          err.flush();
+        }
+      }
+      std::string failure = refusals[i];
+      if (failure.empty()) {
+        try {
+          RunOne(options, options.inputs[i], outputs[i]);
+        } catch (const std::bad_alloc&) {
+          failure = messages::kOutOfMemory;
+        } catch (const std::exception& e) {
+          failure = e.what();
+        }
+      }
+      if (!failure.empty()) {
+        any_failed = true;
+        const std::lock_guard<std::mutex> lock(report);
+        say("zumo-batch: " + options.inputs[i] + ": " + failure + "\n");
+      }
+    }
+  };
+  const unsigned cores = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
+  std::vector<std::thread> helpers;
+  for (unsigned k = 1; k < cores && k < count; ++k) {
+    try {
+      helpers.emplace_back(worker);
+    } catch (const std::system_error&) {
+      break;  // no second thread: this one does all the photos
+    }
+  }
+  worker();
+  for (std::thread& t : helpers) t.join();
+  if (terminal) {
+    say(std::to_string(count) + "/" + std::to_string(count) + " 完了 / done\n");
+  }
+  return any_failed ? kExitFileError : kExitSuccess;
+}
+
 }  // namespace
+
+std::string VersionText() { return "zumo-batch " ZUMO_VERSION "\n"; }
 
 Bitmap ApplySteps(TABitmap& work, const Bitmap& picture, const std::vector<Step>& steps) {
   work.Assign(picture);
@@ -83,7 +177,7 @@ Bitmap ApplySteps(TABitmap& work, const Bitmap& picture, const std::vector<Step>
   return Bitmap(work);
 }
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
   Options options;
   try {
     options = ParseArguments(args);
@@ -96,6 +190,14 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     out << UsageText();
     return kExitSuccess;
   }
+  if (options.version) {
+    out << VersionText();
+    return kExitSuccess;
+  }
+  if (!options.output_folder.empty()) {
+    TABitmap::FixNoiseSeed(options.seed);
+    return RunMany(options, err, terminal);
+  }
   if (SameFile(options.input, options.output)) {
     err << "zumo-batch: 入力ファイルと同じファイルには保存できません: " << options.output << "\n";
     return kExitUsage;
@@ -103,11 +205,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
   try {
     TABitmap::FixNoiseSeed(options.seed);
-    const Bitmap photo = ReadPhotoFile(options.input);
-    const Bitmap sized = BringToPreset(photo, options.size);
-    TABitmap work;
-    const Bitmap result = ApplySteps(work, sized, options.steps);
-    WritePhotoFile(result, options.output, options.format, options.quality);
+    RunOne(options, options.input, options.output);
   } catch (const std::bad_alloc&) {
     err << "zumo-batch: " << messages::kOutOfMemory << "\n";
     return kExitFileError;

@@ -20,6 +20,11 @@ Bitmap ApplySteps(TABitmap& work, const Bitmap& picture, const std::vector<Step>
 // The whole tool: parses `args` (without the program name), reads, retouches and writes.
 // Help goes to `out`, messages to `err`. Returns kExitSuccess, kExitFileError when a file
 // cannot be read or written (or the work fails), kExitUsage for a bad command line.
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// With `terminal` (standard error is a terminal) the many-photo form keeps a progress line
+// ("N/M name") on `err`.
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal = false);
+
+// The version line of --version.
+std::string VersionText();
 
 }  // namespace zumo::batch

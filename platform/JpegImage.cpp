@@ -87,7 +87,7 @@ struct Decoder {
 // The phase functions below hold no object with a destructor: a longjmp into them skips
 // nothing but libjpeg's own C frames. They return false when libjpeg raised an error.
 
-bool ReadHeaderPhase(Decoder& d, const std::uint8_t* data, std::size_t size, long max_memory) {
+bool ReadHeaderPhase(Decoder& d, const std::uint8_t* data, std::size_t size, long max_memory, bool keep_app1) {
   InstallTrap(d.trap);
   d.cinfo.err = &d.trap.manager;
   if (setjmp(d.trap.jump)) return false;
@@ -97,6 +97,7 @@ bool ReadHeaderPhase(Decoder& d, const std::uint8_t* data, std::size_t size, lon
   d.progress.progress_monitor = LimitScans;
   d.cinfo.progress = &d.progress;
   jpeg_mem_src(&d.cinfo, data, static_cast<unsigned long>(size));
+  if (keep_app1) jpeg_save_markers(&d.cinfo, JPEG_APP0 + 1, 0xFFFF);  // where EXIF lives
   jpeg_read_header(&d.cinfo, TRUE);
   return true;
 }
@@ -165,9 +166,19 @@ bool DecodeQuantizedPhase(Decoder& d, JSAMPROW indices, std::uint8_t* bits, std:
   return true;
 }
 
-void StartDecoder(Decoder& d, std::span<const std::uint8_t> data, long max_memory) {
+void StartDecoder(Decoder& d, std::span<const std::uint8_t> data, long max_memory, bool keep_app1 = false) {
   if (data.size() > std::numeric_limits<unsigned long>::max()) throw Error(messages::kOutOfMemory);
-  if (!ReadHeaderPhase(d, data.data(), data.size(), max_memory)) d.Fail();
+  if (!ReadHeaderPhase(d, data.data(), data.size(), max_memory, keep_app1)) d.Fail();
+}
+
+// The orientation of the first APP1 segment that holds EXIF (others hold XMP and the like).
+Orientation ExifOrientation(const jpeg_decompress_struct& cinfo) {
+  static constexpr std::uint8_t kExifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
+  for (jpeg_saved_marker_ptr m = cinfo.marker_list; m != nullptr; m = m->next) {
+    if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && std::memcmp(m->data, kExifHeader, 6) == 0)
+      return ReadExifOrientation(std::span<const std::uint8_t>(m->data, m->data_length));
+  }
+  return Orientation::Upright;
 }
 
 // ---------------------------------------------------------------- encoding
@@ -222,13 +233,14 @@ bool EncodePhase(Encoder& e, const Bitmap& picture, int quality) {
 
 JpegHeader ReadJpegHeader(std::span<const std::uint8_t> data) {
   Decoder d;
-  StartDecoder(d, data, JpegDecodeOptions{}.max_libjpeg_memory);
+  StartDecoder(d, data, JpegDecodeOptions{}.max_libjpeg_memory, /*keep_app1=*/true);
   JpegHeader header;
   header.width = static_cast<int>(d.cinfo.image_width);
   header.height = static_cast<int>(d.cinfo.image_height);
   header.components = d.cinfo.num_components;
   header.grayscale = d.cinfo.out_color_space == JCS_GRAYSCALE;
   header.progressive = d.cinfo.progressive_mode != 0;
+  header.orientation = ExifOrientation(d.cinfo);
   return header;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Bitmap.h"
+#include "platform/Orientation.h"
 
 namespace zumo {
 
@@ -30,6 +31,8 @@ struct JpegHeader {
   int components = 0;
   bool grayscale = false;    // libjpeg's default output for it is greyscale
   bool progressive = false;
+  // From the EXIF orientation tag; Upright when there is none or it cannot be read.
+  Orientation orientation = Orientation::Upright;
 };
 
 // Parses the header only. Errors: "JPEG エラー #%d" with libjpeg's message code.
@@ -65,6 +68,8 @@ class JpegImage {
   int Width() const noexcept;
   int Height() const noexcept;
   bool Grayscale() const noexcept { return header_.grayscale; }
+  // How the loaded file says its picture is to be turned to be seen upright.
+  Orientation StoredOrientation() const noexcept { return header_.orientation; }
 
   // The decoded picture, 24 bits per pixel. screen_bits_per_pixel <= 8 asks for the
   // quantised decoding (greyscale files always take it). The file is decoded once for a

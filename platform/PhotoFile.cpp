@@ -5,7 +5,11 @@
 #include <vector>
 
 #include "platform/BmpFile.h"
+#include "platform/HeifFile.h"
 #include "platform/JpegImage.h"
+#include "platform/Orientation.h"
+#include "platform/PngFile.h"
+#include "platform/WebpFile.h"
 #include "platform/SafeFile.h"
 
 namespace zumo {
@@ -29,10 +33,16 @@ PhotoKind KindByContent(std::span<const std::uint8_t> bytes) {
   return PhotoKind::Unknown;
 }
 
-Bitmap DecodeJpegForScreen(std::span<const std::uint8_t> bytes, int screen_bits_per_pixel) {
+Bitmap DecodeJpegForScreen(std::span<const std::uint8_t> bytes, int screen_bits_per_pixel, Turning turning) {
+  Orientation orientation = Orientation::Upright;
+  if (turning == Turning::Upright) {
+    const JpegHeader header = ReadJpegHeader(bytes);
+    orientation = header.orientation;
+    CheckUprightSize(header.width, header.height, orientation);
+  }
   JpegDecodeOptions options;
   options.quantize = screen_bits_per_pixel <= 8;
-  return DecodeJpeg(bytes, options);
+  return TurnUpright(DecodeJpeg(bytes, options), orientation);
 }
 
 void RefuseEmpty(const Bitmap& picture) {
@@ -49,12 +59,18 @@ PhotoKind PhotoKindByName(const std::string& path) {
   return PhotoKind::Unknown;
 }
 
-Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel) {
+Bitmap UprightPicture(JpegImage& jpeg, int screen_bits_per_pixel) {
+  const Orientation orientation = jpeg.StoredOrientation();
+  CheckUprightSize(jpeg.Width(), jpeg.Height(), orientation);
+  return TurnUpright(jpeg.Picture(screen_bits_per_pixel), orientation);
+}
+
+Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel, Turning turning) {
   switch (PhotoKindByName(path)) {
     case PhotoKind::Bmp:
       return ReadBmpFile(path);
     case PhotoKind::Jpeg:
-      return DecodeJpegForScreen(ReadWholeFile(path), screen_bits_per_pixel);
+      return DecodeJpegForScreen(ReadWholeFile(path), screen_bits_per_pixel, turning);
     case PhotoKind::Unknown:
       break;
   }
@@ -63,10 +79,14 @@ Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel) {
     case PhotoKind::Bmp:
       return DecodeBmp(bytes);
     case PhotoKind::Jpeg:
-      return DecodeJpegForScreen(bytes, screen_bits_per_pixel);
+      return DecodeJpegForScreen(bytes, screen_bits_per_pixel, turning);
     case PhotoKind::Unknown:
       break;
   }
+  if (LooksLikePng(bytes)) return DecodePng(bytes, path);
+  if (LooksLikeWebp(bytes)) return DecodeWebp(bytes, path);
+  if (LooksLikeHeif(bytes)) return DecodeHeif(bytes, path);
+  // The message the window has always given for a file of no known kind.
   throw Error("ファイル " + path + " は JPEG でも BMP でもありません");
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/Bitmap.h"
+#include "platform/JpegImage.h"
 
 namespace zumo {
 
@@ -12,11 +13,20 @@ enum class PhotoKind { Bmp, Jpeg, Unknown };
 // from the last full stop, when no path separator follows it); Unknown otherwise.
 PhotoKind PhotoKindByName(const std::string& path);
 
+// Whether a JPEG's EXIF orientation tag is followed when it is read.
+enum class Turning { Upright, AsStored };
+
 // Reads a photo as the window loads it: by the name's extension, and for any other name by
 // the file's content (BMP or JPEG signature). A file that is neither raises a clear Error.
 // screen_bits_per_pixel <= 8 asks JPEG decoding for libjpeg's 236-colour quantised output
-// (greyscale JPEGs always take it). The result is 24 bits per pixel.
-Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel = 24);
+// (greyscale JPEGs always take it). A JPEG whose EXIF orientation tag is 2..8 is turned
+// upright unless AsStored is asked for; the size limits then apply to the upright size and
+// are checked before any pixel memory is taken. The result is 24 bits per pixel.
+Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel = 24, Turning turning = Turning::Upright);
+
+// The decoded picture of a loaded JPEG object, turned upright as its EXIF tag says (the size
+// limits checked on the upright size before it is decoded).
+Bitmap UprightPicture(JpegImage& jpeg, int screen_bits_per_pixel = 24);
 
 enum class SaveFormat { Bmp, Jpeg };
 

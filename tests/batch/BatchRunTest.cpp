@@ -59,6 +59,63 @@ class BatchRun : public ::testing::Test {
   std::string input_;
 };
 
+TEST_F(BatchRun, OutputFolderRunsEveryPhotoLikeOnePhotoRunsAndReportsFailures) {
+  // Photos of different kinds and sizes; one broken; one whose result is already there.
+  const std::vector<std::string> steps = {"--size", "800", "--seed", "7", "--noise", "20", "--technique", "omakase"};
+  std::vector<std::string> inputs = {input_};
+  for (int i = 0; i < 4; ++i) {
+    inputs.push_back(dir_.File("p" + std::to_string(i) + (i % 2 ? ".bmp" : ".jpg")));
+    WritePhotoFile(test::PhotoLikeBitmap(900 + 37 * i, 300 + 11 * i, 20 + i), inputs.back(),
+                   i % 2 ? SaveFormat::Bmp : SaveFormat::Jpeg, 90);
+  }
+  inputs.push_back(dir_.File("broken.jpg"));
+  std::ofstream(inputs.back()) << "not a photo";
+  const std::string folder = dir_.File("out");
+  fs::create_directory(folder);
+  std::ofstream(folder + "/p2.jpg") << "kept";
+
+  auto many = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = steps;
+    args.insert(args.end(), {"--output-folder", folder});
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    return RunTool(args);
+  };
+  const Outcome first = many({});
+  EXPECT_EQ(first.code, kExitFileError);
+  EXPECT_NE(first.err.find("broken.jpg"), std::string::npos) << first.err;
+  EXPECT_NE(first.err.find("--overwrite"), std::string::npos) << first.err;
+  EXPECT_EQ(FileBytes(folder + "/p2.jpg"), "kept");
+  EXPECT_FALSE(fs::exists(folder + "/broken.jpg"));
+
+  const Outcome second = many({"--overwrite", "--format", "bmp"});
+  EXPECT_EQ(second.code, kExitFileError);  // the broken photo still fails
+  for (const std::string& input : inputs) {
+    if (input.find("broken") != std::string::npos) continue;
+    const std::string stem = fs::path(input).stem().string();
+    std::vector<std::string> one = steps;
+    one.insert(one.end(), {input, dir_.File("single-" + stem + ".bmp")});
+    ASSERT_EQ(RunTool(one).code, kExitSuccess);
+    EXPECT_EQ(FileBytes(folder + "/" + stem + ".bmp"), FileBytes(dir_.File("single-" + stem + ".bmp"))) << stem;
+    if (stem != "p2") {
+      EXPECT_EQ(ReadPhotoFile(folder + "/" + stem + ".jpg").Width(), ReadPhotoFile(folder + "/" + stem + ".bmp").Width());
+    }
+  }
+}
+
+TEST(ParseManyPhotos, FolderFormatAndTheirErrors) {
+  const Options options = ParseArguments({"--output-folder", "d", "--format", "bmp", "--overwrite", "a.jpg", "b.png"});
+  EXPECT_EQ(options.output_folder, "d");
+  EXPECT_EQ(options.inputs, (std::vector<std::string>{"a.jpg", "b.png"}));
+  EXPECT_EQ(options.format, SaveFormat::Bmp);
+  EXPECT_TRUE(options.overwrite);
+  EXPECT_EQ(ParseArguments({"--output-folder", "d", "a.jpg"}).format, SaveFormat::Jpeg);
+  EXPECT_TRUE(ParseArguments({"--version"}).version);
+  EXPECT_THROW(ParseArguments({"--output-folder", "d"}), UsageError);
+  EXPECT_THROW(ParseArguments({"--output-folder", "d", "--format", "png", "a.jpg"}), UsageError);
+  EXPECT_THROW(ParseArguments({"--format", "bmp", "a.jpg", "b.bmp"}), UsageError);
+}
+
 TEST_F(BatchRun, BmpOutputEqualsTheEngineAppliedDirectly) {
   const std::string output = dir_.File("out.bmp");
   const Outcome r = RunTool({"--contrast", "20", "--shift-rgb", "-10,5,30", "--box-blur", "2", "--sharpen", "60",
@@ -197,6 +254,8 @@ TEST_F(BatchRun, TheProgramReportsThroughItsExitCode) {
   EXPECT_EQ(Shell(program + " " + dir_.File("none.bmp") + " " + dir_.File("x.bmp") + " 2>" + err), 1);
   EXPECT_EQ(Shell(program + " --technique omakase " + input_ + " " + dir_.File("x.jpg") + " 2>" + err), 0);
   EXPECT_EQ(ReadPhotoFile(dir_.File("x.jpg")).Width(), photo_.Width());
+  EXPECT_EQ(Shell(program + " --version >" + out), 0);
+  EXPECT_EQ(FileBytes(out).rfind("zumo-batch ", 0), 0u);
 }
 #endif
 

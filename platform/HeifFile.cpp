@@ -1,0 +1,111 @@
+#include "platform/HeifFile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include <libheif/heif.h>
+
+#include "platform/OverWhite.h"
+
+namespace zumo {
+namespace {
+
+struct ContextDeleter {
+  void operator()(heif_context* p) const noexcept { heif_context_free(p); }
+};
+struct HandleDeleter {
+  void operator()(heif_image_handle* p) const noexcept { heif_image_handle_release(p); }
+};
+struct ImageDeleter {
+  void operator()(heif_image* p) const noexcept { heif_image_release(p); }
+};
+struct OptionsDeleter {
+  void operator()(heif_decoding_options* p) const noexcept { heif_decoding_options_free(p); }
+};
+
+// A sample of `bits` bits to 8 bits, rounded to nearest: round(v * 255 / (2^bits - 1)).
+inline unsigned Reduce(unsigned v, unsigned max) noexcept { return (v * 255 + max / 2) / max; }
+
+}  // namespace
+
+bool LooksLikeHeif(std::span<const std::uint8_t> data) noexcept {
+  if (data.size() < 12) return false;
+  const int length = static_cast<int>(std::min<std::size_t>(data.size(), 1 << 20));
+  const heif_filetype_result result = heif_check_filetype(data.data(), length);
+  return result == heif_filetype_yes_supported || result == heif_filetype_yes_unsupported;
+}
+
+Bitmap DecodeHeif(std::span<const std::uint8_t> data, const std::string& name, long long max_pixels) {
+  const std::string prefix = "ファイル " + name + " は HEIF 画像として読めません（";
+  auto fail = [&](const heif_error& error) -> Bitmap {
+    throw Error(prefix + (error.message != nullptr ? error.message : "不明なエラー") + "）");
+  };
+  std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
+  if (!context) throw Error(messages::kOutOfMemory);
+  // libheif refuses any item (the picture, each tile of a grid) with a side beyond this
+  // itself, before it allocates the item's planes; our own limits are checked on the picture
+  // below. A tile can still take as much memory as our largest picture. With max_pixels the
+  // items are held to about that many pixels as well.
+  int side_limit = Bitmap::kMaxHeight;
+  if (max_pixels > 0)
+    side_limit = static_cast<int>(std::min<long long>(side_limit, static_cast<long long>(std::sqrt(double(max_pixels))) + 1));
+  heif_context_set_maximum_image_size_limit(context.get(), side_limit);
+  heif_error error = heif_context_read_from_memory_without_copy(context.get(), data.data(), data.size(), nullptr);
+  if (error.code != heif_error_Ok) return fail(error);
+  heif_image_handle* raw_handle = nullptr;
+  error = heif_context_get_primary_image_handle(context.get(), &raw_handle);
+  if (error.code != heif_error_Ok) return fail(error);
+  const std::unique_ptr<heif_image_handle, HandleDeleter> handle(raw_handle);
+
+  // The size as shown, after the file's own rotation and cropping.
+  const int width = heif_image_handle_get_width(handle.get());
+  const int height = heif_image_handle_get_height(handle.get());
+  Bitmap::CheckSize(width, height);
+  if (max_pixels > 0 && static_cast<long long>(width) * height > max_pixels)
+    throw Error("ファイル " + name + " の画像が大きすぎます");
+  const bool alpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
+  const int depth = heif_image_handle_get_luma_bits_per_pixel(handle.get());
+  const bool deep = depth > 8;
+  const heif_chroma chroma = deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
+                                  : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
+
+  const std::unique_ptr<heif_decoding_options, OptionsDeleter> options(heif_decoding_options_alloc());
+  heif_image* raw_image = nullptr;
+  error = heif_decode_image(handle.get(), &raw_image, heif_colorspace_RGB, chroma, options.get());
+  if (error.code != heif_error_Ok) return fail(error);
+  const std::unique_ptr<heif_image, ImageDeleter> image(raw_image);
+  int plane_stride = 0;
+  const std::uint8_t* plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &plane_stride);
+  if (plane == nullptr || heif_image_get_width(image.get(), heif_channel_interleaved) != width ||
+      heif_image_get_height(image.get(), heif_channel_interleaved) != height)
+    throw Error(prefix + "復号した画像の形が合いません）");
+  const int bits_in = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved);
+  const unsigned max = (1u << std::clamp(bits_in, 8, 16)) - 1;
+
+  Bitmap picture(width, height, Bitmap::Uninitialized{});
+  const int channels = alpha ? 4 : 3;
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* out = picture.ScanLine(y);
+    const std::uint8_t* in = plane + static_cast<std::ptrdiff_t>(plane_stride) * y;
+    for (int x = 0; x < width; ++x, out += 3) {
+      unsigned v[4];
+      for (int c = 0; c < channels; ++c) {
+        v[c] = deep ? Reduce(in[2 * (channels * x + c)] | (in[2 * (channels * x + c) + 1] << 8), max)
+                    : in[channels * x + c];
+      }
+      if (alpha) {
+        out[0] = OverWhite(v[2], v[3]);
+        out[1] = OverWhite(v[1], v[3]);
+        out[2] = OverWhite(v[0], v[3]);
+      } else {
+        out[0] = static_cast<std::uint8_t>(v[2]);
+        out[1] = static_cast<std::uint8_t>(v[1]);
+        out[2] = static_cast<std::uint8_t>(v[0]);
+      }
+    }
+  }
+  return picture;
+}
+
+}  // namespace zumo

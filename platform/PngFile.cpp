@@ -1,0 +1,150 @@
+#include "platform/PngFile.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include <png.h>
+
+#include "platform/OverWhite.h"
+
+namespace zumo {
+namespace {
+
+constexpr png_alloc_size_t kMaxChunkBytes = 16 * 1024 * 1024;
+constexpr png_uint_32 kMaxAncillaryChunks = 1000;
+
+// libpng leaves an error by longjmp to the phase function that called it (only C frames
+// are skipped); the message is kept and the C++ exception is raised once libpng is out.
+struct Reader {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  std::span<const std::uint8_t> data;
+  std::size_t position = 0;
+  char message[200] = {};
+
+  Reader() = default;
+  Reader(const Reader&) = delete;
+  Reader& operator=(const Reader&) = delete;
+  ~Reader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
+};
+
+extern "C" void PngFailed(png_structp png, png_const_charp message) {
+  auto* reader = static_cast<Reader*>(png_get_error_ptr(png));
+  std::snprintf(reader->message, sizeof reader->message, "%s", message);
+  png_longjmp(png, 1);
+}
+
+extern "C" void PngWarning(png_structp, png_const_charp) {}
+
+extern "C" void PngRead(png_structp png, png_bytep out, png_size_t length) {
+  auto* reader = static_cast<Reader*>(png_get_io_ptr(png));
+  if (reader->data.size() - reader->position < length) png_error(png, "the file ends early");
+  std::memcpy(out, reader->data.data() + reader->position, length);
+  reader->position += length;
+}
+
+struct Header {
+  png_uint_32 width = 0, height = 0;
+  int channels = 0;  // after the transformations: 3 or 4
+};
+
+bool ReadInfoPhase(Reader& r, Header& header) {
+  if (setjmp(png_jmpbuf(r.png))) return false;
+  png_set_read_fn(r.png, &r, PngRead);
+  // Our own limits decide the picture's size, with our own message, after the header has
+  // been read.
+  png_set_user_limits(r.png, 0x7fffffff, 0x7fffffff);
+  // Chunks other than the picture data (and their decompressed text or colour profiles) are
+  // read whole into memory: a chunk declaring gigabytes must be refused, not allocated.
+  png_set_chunk_malloc_max(r.png, kMaxChunkBytes);
+  png_set_chunk_cache_max(r.png, kMaxAncillaryChunks);
+  // Nothing but the picture and its transparency is used: libpng skips the text, profile,
+  // histogram and other ancillary chunks instead of reading them into memory.
+  static const png_byte kIgnored[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0"
+                                     "sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+  png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+  png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, kIgnored, static_cast<int>(sizeof kIgnored / 5));
+  png_read_info(r.png, r.info);
+  header.width = png_get_image_width(r.png, r.info);
+  header.height = png_get_image_height(r.png, r.info);
+  const int colour = png_get_color_type(r.png, r.info);
+  png_set_scale_16(r.png);
+  png_set_packing(r.png);
+  if (colour == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(r.png);
+  if (colour == PNG_COLOR_TYPE_GRAY && png_get_bit_depth(r.png, r.info) < 8) png_set_expand_gray_1_2_4_to_8(r.png);
+  if (png_get_valid(r.png, r.info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(r.png);
+  if (colour == PNG_COLOR_TYPE_GRAY || colour == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(r.png);
+  png_set_bgr(r.png);  // our byte order: B, G, R (then A)
+  png_set_interlace_handling(r.png);
+  return true;
+}
+
+bool UpdatePhase(Reader& r, Header& header) {
+  if (setjmp(png_jmpbuf(r.png))) return false;
+  png_read_update_info(r.png, r.info);
+  header.channels = png_get_channels(r.png, r.info);
+  if (header.channels != 3 && header.channels != 4) png_error(r.png, "unexpected channel count");
+  return true;
+}
+
+bool ReadImagePhase(Reader& r, png_bytepp rows) {
+  if (setjmp(png_jmpbuf(r.png))) return false;
+  png_read_image(r.png, rows);
+  png_read_end(r.png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+bool LooksLikePng(std::span<const std::uint8_t> data) noexcept {
+  return data.size() >= 8 && png_sig_cmp(data.data(), 0, 8) == 0;
+}
+
+Bitmap DecodePng(std::span<const std::uint8_t> data, const std::string& name, long long max_pixels) {
+  Reader r;
+  r.data = data;
+  auto fail = [&]() -> Bitmap {
+    throw Error("ファイル " + name + " は PNG 画像として読めません（" + std::string(r.message) + "）");
+  };
+  r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r, PngFailed, PngWarning);
+  if (r.png == nullptr) throw Error(messages::kOutOfMemory);
+  r.info = png_create_info_struct(r.png);
+  if (r.info == nullptr) throw Error(messages::kOutOfMemory);
+
+  Header header;
+  if (!ReadInfoPhase(r, header)) return fail();
+  Bitmap::CheckSize(header.width, header.height);  // before libpng or we take pixel memory
+  if (max_pixels > 0 && static_cast<long long>(header.width) * header.height > max_pixels)
+    throw Error("ファイル " + name + " の画像が大きすぎます");
+  if (!UpdatePhase(r, header)) return fail();
+
+  const int width = static_cast<int>(header.width);
+  const int height = static_cast<int>(header.height);
+  Bitmap picture(width, height, Bitmap::Uninitialized{});
+  std::uint8_t* bits = picture.MutableBits();
+  const std::ptrdiff_t stride = picture.Stride();
+  std::vector<png_bytep> rows(static_cast<std::size_t>(height));
+  if (header.channels == 3) {
+    // Straight into our rows.
+    for (int y = 0; y < height; ++y) rows[y] = bits + y * stride;
+    if (!ReadImagePhase(r, rows.data())) return fail();
+    return picture;
+  }
+  // With transparency the whole RGBA picture is read first (an interlaced file fills its
+  // rows over seven passes), then laid over white.
+  std::vector<std::uint8_t> rgba;
+  try {
+    rgba.resize(4 * static_cast<std::size_t>(width) * height);
+  } catch (const std::bad_alloc&) {
+    throw Error(messages::kOutOfMemory);
+  }
+  for (int y = 0; y < height; ++y) rows[y] = rgba.data() + 4 * static_cast<std::size_t>(width) * y;
+  if (!ReadImagePhase(r, rows.data())) return fail();
+  for (int y = 0; y < height; ++y) RowOverWhite(bits + y * stride, rows[y], width, true);
+  return picture;
+}
+
+}  // namespace zumo
