@@ -44,6 +44,7 @@ void BM_UndoRedo(benchmark::State& state) {
     undo = !undo;
   }
   if (!undo) window.Redo();
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_UndoRedo)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -72,6 +73,7 @@ void BM_SliderChangeFitted(benchmark::State& state) {
   window.Set_Int();
   window.CloseGesture();
   window.Controls().Image1->ActualSize();
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_SliderChangeFitted)
     ->ArgNames({"bar", "pos"})
@@ -86,6 +88,7 @@ BENCHMARK(BM_SliderChangeFitted)
 void BM_AreaAveragedView(benchmark::State& state) {
   const zumo::Bitmap& photo = zumo::bench::Photo();
   for (auto _ : state) benchmark::DoNotOptimize(zumo::AreaAveraged(photo, 836, 627).constBits());
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_AreaAveragedView)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -101,6 +104,7 @@ void BM_HistoryBound(benchmark::State& state) {
   }
   state.counters["steps"] = static_cast<double>(window.History().Steps());
   state.counters["held_MiB"] = static_cast<double>(window.History().HeldBytes(window.CaptureState())) / (1 << 20);
+  zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_HistoryBound)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
