@@ -21,7 +21,7 @@
 #include "imaging/ABitmap.h"
 #include "imaging/detail/Filters.h"
 #include "imaging/detail/RowWavefront.h"
-#include "imaging/detail/Simd.h"
+#include "platform/Simd.h"
 
 namespace zumo {
 namespace detail {

@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "imaging/detail/RowKernels.h"
-#include "imaging/detail/Simd.h"
+#include "platform/Simd.h"
 
 #if ZUMO_SIMD
 #include <emmintrin.h>

@@ -1,7 +1,7 @@
 #include "imaging/detail/DesaturateRow.h"
 
 #include "imaging/detail/PixelPlanes.h"
-#include "imaging/detail/Simd.h"
+#include "platform/Simd.h"
 
 namespace zumo::detail {
 namespace {

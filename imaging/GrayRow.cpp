@@ -2,7 +2,7 @@
 
 #include "imaging/detail/GrayLevel.h"
 #include "imaging/detail/PixelPlanes.h"
-#include "imaging/detail/Simd.h"
+#include "platform/Simd.h"
 
 namespace zumo::detail {
 namespace {

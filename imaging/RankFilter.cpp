@@ -14,7 +14,7 @@
 #include <cstring>
 #include <vector>
 
-#include "imaging/detail/Simd.h"
+#include "platform/Simd.h"
 
 #if ZUMO_SIMD
 #include <emmintrin.h>

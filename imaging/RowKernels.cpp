@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "imaging/detail/Simd.h"
+#include "platform/Simd.h"
 
 #if ZUMO_SIMD
 #include <emmintrin.h>

@@ -6,9 +6,10 @@
 
 #include <libexif/exif-data.h>
 
-#if defined(__x86_64__) || defined(__i386__)
+#include "platform/Simd.h"
+
+#if ZUMO_SIMD
 #include <immintrin.h>
-#define ZUMO_TURN_SSSE3 1
 #endif
 
 namespace zumo {
@@ -39,7 +40,7 @@ inline void CopyPixelWide(std::uint8_t* dst, const std::uint8_t* src) noexcept {
 }
 
 
-#ifdef ZUMO_TURN_SSSE3
+#if ZUMO_SIMD
 // The SSSE3 kernels (chosen at run time): pixels moved four or five at a time with byte
 // shuffles. They write a few bytes past the pixels they own, always onto pixels of the same
 // target row that are written afterwards.
@@ -97,7 +98,7 @@ __attribute__((target("ssse3"))) int MirrorRowSsse3(std::uint8_t* dst, const std
 // Row y of the target, mirrored or not, from source row `src` of `width` pixels.
 void MirrorRow(std::uint8_t* dst, const std::uint8_t* src, int width) noexcept {
   int x = 0;
-#ifdef ZUMO_TURN_SSSE3
+#if ZUMO_SIMD
   if (HaveSsse3()) x = MirrorRowSsse3(dst, src, width);
 #endif
   const std::uint8_t* s = src + 3 * std::ptrdiff_t{width - 1 - x};
@@ -145,7 +146,7 @@ void TurnQuarter(const Bitmap& src, Bitmap& dst, Orientation orientation) {
         for (; x < x1; ++x, s += step, d += 3) CopyPixel(d, s);
       };
       int y = y0;
-#ifdef ZUMO_TURN_SSSE3
+#if ZUMO_SIMD
       // Four target rows at a time: four neighbouring source columns, read 16 bytes from the
       // leftmost one, which must leave room for those bytes in its row.
       if (HaveSsse3()) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imaging/detail/Simd.h"
+#include "platform/Simd.h"
 
 // Moving 16 pixels (48 interleaved bytes blue, green, red) to and from three planes of 16
 // bytes each, with SSE2 unpacks and packs only.

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <thread>
 
-#include "imaging/detail/Simd.h"
+#include "platform/Simd.h"
 #include "platform/Threads.h"
 
 #if ZUMO_SIMD

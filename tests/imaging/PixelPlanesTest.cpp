@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "imaging/detail/Simd.h"
+#include "platform/Simd.h"
 
 #if ZUMO_SIMD
 namespace zumo::detail {
