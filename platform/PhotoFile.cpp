@@ -90,6 +90,18 @@ Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel, Turning
   throw Error("ファイル " + path + " は JPEG でも BMP でもありません");
 }
 
+LoadedPhoto LoadPhotoFile(const std::string& path, int screen_bits_per_pixel) {
+  LoadedPhoto loaded;
+  if (PhotoKindByName(path) == PhotoKind::Jpeg) {
+    loaded.jpeg = std::make_unique<JpegImage>();
+    loaded.jpeg->LoadFromFile(path);
+    loaded.picture = UprightPicture(*loaded.jpeg, screen_bits_per_pixel);
+  } else {
+    loaded.picture = ReadPhotoFile(path, screen_bits_per_pixel);
+  }
+  return loaded;
+}
+
 void WritePhotoFile(const Bitmap& picture, const std::string& path, SaveFormat format, int jpeg_quality) {
   RefuseEmpty(picture);
   switch (format) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/Bitmap.h"
@@ -27,6 +28,16 @@ Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel = 24, Tu
 // The decoded picture of a loaded JPEG object, turned upright as its EXIF tag says (the size
 // limits checked on the upright size before it is decoded).
 Bitmap UprightPicture(JpegImage& jpeg, int screen_bits_per_pixel = 24);
+
+// A photo read as the window loads it, with the JPEG object that read it when the name says
+// JPEG (the window keeps that object); other files come without one.
+struct LoadedPhoto {
+  Bitmap picture;
+  std::unique_ptr<JpegImage> jpeg;
+};
+
+// ReadPhotoFile's routing and upright turning, keeping the JPEG object of a ".jpg"/".jpeg".
+LoadedPhoto LoadPhotoFile(const std::string& path, int screen_bits_per_pixel = 24);
 
 enum class SaveFormat { Bmp, Jpeg };
 

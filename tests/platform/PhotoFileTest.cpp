@@ -15,6 +15,7 @@
 #include "platform/BmpFile.h"
 #include "platform/JpegImage.h"
 #include "platform/PhotoFile.h"
+#include "support/ErrorMessage.h"
 #include "support/TestPictures.h"
 #include "JpegTestTools.h"
 
@@ -23,14 +24,7 @@ namespace {
 
 using test::TempDir;
 
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
+using test::MessageOf;
 
 TEST(PhotoKindByName, ExtensionDecidesInAnyLetterCase) {
   EXPECT_EQ(PhotoKindByName("/p/a.jpg"), PhotoKind::Jpeg);

@@ -11,6 +11,7 @@
 #include "platform/PhotoFile.h"
 #include "platform/PngFile.h"
 #include "platform/WebpFile.h"
+#include "support/ErrorMessage.h"
 #include "support/TestPictures.h"
 #include "JpegTestTools.h"
 #include "ReaderTestTools.h"
@@ -18,14 +19,7 @@
 namespace zumo {
 namespace {
 
-std::string MessageOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
+using test::MessageOf;
 
 TEST(OverWhite, ExactRoundingOfTheBlend) {
   // (a * c + (255 - a) * 255) / 255 rounded to nearest, worked by hand.
