@@ -18,12 +18,13 @@
 
 #include "BusyCursor.h"
 #include "ErrorReport.h"
+#include "SliderGroups.h"
 #include "platform/PhotoFile.h"
 #include "ui_Unit1.h"
 
 std::unique_ptr<zumo::JpegImage> WorkJpeg;
 std::unique_ptr<zumo::TABitmap> WorkBitmap;
-std::int32_t ActiveGroup = 0;
+std::int32_t ActiveGroup = slider_groups::kNone;
 
 // The label and button pictures are compiled into the window's library; a static library
 // has to register its resources by hand. Q_INIT_RESOURCE must not sit in a namespace.
@@ -103,7 +104,7 @@ TForm1::~TForm1() = default;
 void TForm1::FormCreate() {
   WorkJpeg = std::make_unique<zumo::JpegImage>();
   WorkBitmap = std::make_unique<zumo::TABitmap>();
-  ActiveGroup = 0;  // a new window starts with no slider group active
+  ActiveGroup = slider_groups::kNone;  // a new window starts with no slider group active
   if (const QScreen* screen = QGuiApplication::primaryScreen()) screen_bits_per_pixel_ = screen->depth();
 }
 
@@ -258,7 +259,7 @@ void TForm1::ShowSizedPhoto(const zumo::Bitmap& photo) {
 }
 
 void TForm1::RGButton2Click() {
-  ActiveGroup = 0;
+  ActiveGroup = slider_groups::kNone;
   Set_Int();
   open_dialog_->selectFile(last_open_name_);
   if (open_dialog_->exec() != QDialog::Accepted) return;
@@ -270,7 +271,7 @@ void TForm1::RGButton2Click() {
 
 void TForm1::OpenNamedPhoto(const QString& path) {
   RunHandler([this, &path] {
-    ActiveGroup = 0;
+    ActiveGroup = slider_groups::kNone;
     Set_Int();
     last_open_name_ = path;
     LoadPhoto(path);
@@ -293,19 +294,11 @@ void TForm1::LoadPhoto(const QString& path) {
   const std::string file = FileSystemPath(path);
   // Everything is read and sized in temporaries; the window's pictures change only once
   // nothing can fail any more.
-  std::unique_ptr<zumo::JpegImage> jpeg;
-  zumo::Bitmap photo;
-  if (zumo::PhotoKindByName(file) == zumo::PhotoKind::Jpeg) {
-    jpeg = std::make_unique<zumo::JpegImage>();
-    jpeg->LoadFromFile(file);
-    photo = zumo::UprightPicture(*jpeg, screen_bits_per_pixel_);
-  } else {
-    // A BMP, or a name without a known extension, read by its content.
-    photo = zumo::ReadPhotoFile(file, screen_bits_per_pixel_);
-  }
+  zumo::LoadedPhoto loaded = zumo::LoadPhotoFile(file, screen_bits_per_pixel_);
+  const zumo::Bitmap& photo = loaded.picture;
   const zumo::Bitmap sized = zumo::BringToPreset(photo, SelectedSizePreset());
 
-  if (jpeg) WorkJpeg = std::move(jpeg);
+  if (loaded.jpeg) WorkJpeg = std::move(loaded.jpeg);
   WorkBitmap->Assign(photo);
   ui->Image3->AssignBitmap(photo);
   ui->Image1->AssignBitmap(sized);
@@ -313,14 +306,14 @@ void TForm1::LoadPhoto(const QString& path) {
 }
 
 void TForm1::RadioButton8Click() {
-  ActiveGroup = 0;
+  ActiveGroup = slider_groups::kNone;
   ui->Image1->AssignBitmap(ui->Image3->Bitmap());
   ui->Image2->AssignBitmap(ui->Image3->Bitmap());
   Set_Int();
 }
 
 void TForm1::RadioButton9Click() {
-  ActiveGroup = 0;
+  ActiveGroup = slider_groups::kNone;
   Set_Int();
   BusyCursor busy;
   ShowSizedPhoto(ui->Image3->Bitmap());

@@ -6,6 +6,7 @@
 
 #include "BusyCursor.h"
 #include "Lib/common/SizeStep.h"
+#include "SliderGroups.h"
 #include "Unit1.h"
 #include "imaging/Techniques.h"
 #include "ui_Unit1.h"
@@ -14,13 +15,7 @@ namespace {
 
 using zumo::app::BusyCursor;
 
-// Slider groups as ActiveGroup names them.
-constexpr std::int32_t kColourGroup = 1;
-constexpr std::int32_t kContrastGroup = 2;
-constexpr std::int32_t kSharpnessGroup = 3;
-constexpr std::int32_t kBrightnessGroup = 4;
-constexpr std::int32_t kMonochromeGroup = 5;
-constexpr std::int32_t kFilterGroup = 100;
+using namespace slider_groups;
 
 // One change notification of a slider of `group`. On a group switch the shown picture
 // becomes the base and Set_Int puts every slider back to 0, re-entering the handlers of
@@ -54,7 +49,7 @@ auto OnCopyOfBase(InPlace in_place) {
 // (towards its minimum at the top) adds to its channel.
 void ColourChange(TForm1& form) {
   const Ui::TForm1& ui = form.Controls();
-  SliderChange(form, kColourGroup, OnCopyOfBase([&ui](zumo::Bitmap& target) {
+  SliderChange(form, kColour, OnCopyOfBase([&ui](zumo::Bitmap& target) {
     const auto shift = zumo::sliders::ColourShiftFor(ui.TrackBar1->value(), ui.TrackBar2->value(), ui.TrackBar3->value());
     WorkBitmap->ShiftRGB(shift.red, shift.green, shift.blue, target);
   }));
@@ -67,7 +62,7 @@ void TForm1::TrackBar2Change() { ColourChange(*this); }
 void TForm1::TrackBar3Change() { ColourChange(*this); }
 
 void TForm1::TrackBar4Change() {
-  SliderChange(*this, kContrastGroup, OnCopyOfBase([this](zumo::Bitmap& target) {
+  SliderChange(*this, kContrast, OnCopyOfBase([this](zumo::Bitmap& target) {
     WorkBitmap->Contrast(zumo::sliders::ContrastFor(ui->TrackBar4->value()), target);
   }));
 }
@@ -76,7 +71,7 @@ void TForm1::TrackBar4Change() {
 // copy an in-place filter would first make.
 void TForm1::TrackBar5Change() {
   BusyCursor busy;
-  SliderChange(*this, kSharpnessGroup, [this](const zumo::Bitmap& base, zumo::Bitmap& target) {
+  SliderChange(*this, kSharpness, [this](const zumo::Bitmap& base, zumo::Bitmap& target) {
     const zumo::sliders::Sharpness sharpness = zumo::sliders::SharpnessFor(ui->TrackBar5->value());
     if (sharpness.sharpen)
       WorkBitmap->Sharpen(sharpness.amount, base, target);
@@ -86,13 +81,13 @@ void TForm1::TrackBar5Change() {
 }
 
 void TForm1::TrackBar6Change() {
-  SliderChange(*this, kBrightnessGroup, OnCopyOfBase([this](zumo::Bitmap& target) {
+  SliderChange(*this, kBrightness, OnCopyOfBase([this](zumo::Bitmap& target) {
     WorkBitmap->Brightness(target, zumo::sliders::BrightnessFor(ui->TrackBar6->value()));
   }));
 }
 
 void TForm1::TrackBar7Change() {
-  SliderChange(*this, kMonochromeGroup, OnCopyOfBase([this](zumo::Bitmap& target) {
+  SliderChange(*this, kMonochrome, OnCopyOfBase([this](zumo::Bitmap& target) {
     WorkBitmap->Desaturate(target, zumo::sliders::DesaturationFor(ui->TrackBar7->value()));
   }));
 }
@@ -103,7 +98,7 @@ void TForm1::TrackBar7Change() {
 // the sharpened picture.
 void TForm1::RGButton4Click() {
   BusyCursor busy;
-  ActiveGroup = kFilterGroup;
+  ActiveGroup = kFilter;
   // Set_Int may rebuild the shown picture from its slider handlers: keep the picture as
   // shown in Image11 and put it back afterwards.
   ui->Image11->AssignBitmap(ui->Image1->Bitmap());
