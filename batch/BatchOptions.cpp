@@ -1,7 +1,6 @@
 #include "batch/BatchOptions.h"
 
 #include <charconv>
-#include <cmath>
 #include <string_view>
 
 #include "platform/Bitmap.h"
@@ -12,34 +11,22 @@ namespace {
 
 [[noreturn]] void Fail(const std::string& message) { throw UsageError(message); }
 
-// A whole decimal number in min..max, nothing before or after it.
-long long ParseInteger(std::string_view text, long long min, long long max, const std::string& option) {
-  long long value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size())
-    Fail(option + " の値 \"" + std::string(text) + "\" は整数ではありません");
-  if (value < min || value > max)
-    Fail(option + " の値 " + std::string(text) + " は範囲外です (" + std::to_string(min) + "〜" +
-         std::to_string(max) + ")");
-  return value;
+// The save qualities, best first, joined by `separator`.
+std::string QualityList(std::string_view separator) {
+  std::string list;
+  for (const int quality : kSaveQualities) list += (list.empty() ? "" : std::string(separator)) + std::to_string(quality);
+  return list;
 }
 
-int ParseInt(std::string_view text, int min, int max, const std::string& option) {
-  return static_cast<int>(ParseInteger(text, min, max, option));
-}
-
-double ParseReal(std::string_view text, double min, double max, const std::string& option, const char* range) {
-  double value = 0.0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-    Fail(option + " の値 \"" + std::string(text) + "\" は数値ではありません");
-  if (value < min || value > max) Fail(option + " の値 " + std::string(text) + " は範囲外です (" + range + ")");
-  return value;
+// "  --name VALUE" padded to the column where the help's descriptions start.
+std::string OptionColumn(std::string text, std::size_t width) {
+  if (text.size() < width) text.append(width - text.size(), ' ');
+  return text + " ";
 }
 
 // Splits "a<sep>b<sep>c" into exactly `count` parts.
 std::vector<std::string_view> SplitExactly(std::string_view text, char separator, std::size_t count,
-                                           const std::string& option, const char* form) {
+                                           const std::string& option, std::string_view form) {
   std::vector<std::string_view> parts;
   std::size_t start = 0;
   for (;;) {
@@ -48,98 +35,53 @@ std::vector<std::string_view> SplitExactly(std::string_view text, char separator
     if (at == std::string_view::npos) break;
     start = at + 1;
   }
-  if (parts.size() != count) Fail(option + " の値は " + form + " の形で指定してください");
+  if (parts.size() != count) Fail(option + " の値は " + std::string(form) + " の形で指定してください");
   return parts;
 }
 
-Technique ParseTechnique(std::string_view name) {
-  if (name == "omakase") return Technique::Omakase;
-  if (name == "furusugi") return Technique::Furusugi;
-  if (name == "hadesugi") return Technique::Hadesugi;
-  if (name == "yarisugi") return Technique::Yarisugi;
-  Fail("--technique の値 \"" + std::string(name) + "\" は不明です (omakase, furusugi, hadesugi, yarisugi)");
-}
-
 SizePreset ParseSize(std::string_view text) {
-  if (text == "as-loaded") return SizePreset::AsLoaded;
-  if (text == "1600") return SizePreset::Long1600;
-  if (text == "1024") return SizePreset::Long1024;
-  if (text == "800") return SizePreset::Long800;
-  Fail("--size の値 \"" + std::string(text) + "\" は不明です (as-loaded, 1600, 1024, 800)");
+  if (const std::optional<SizePreset> preset = SizePresetByName(text)) return *preset;
+  std::string names;
+  for (const auto& [preset, name] : SizePresetNames()) names += (names.empty() ? "" : ", ") + std::string(name);
+  Fail("--size の値 \"" + std::string(text) + "\" は不明です (" + names + ")");
 }
 
 int ParseQuality(std::string_view text) {
-  std::string allowed;
-  for (const int quality : kSaveQualities) {
+  for (const int quality : kSaveQualities)
     if (text == std::to_string(quality)) return quality;
-    allowed += (allowed.empty() ? "" : ", ") + std::to_string(quality);
-  }
-  Fail("--quality の値 \"" + std::string(text) + "\" は使えません (" + allowed + ")");
+  Fail("--quality の値 \"" + std::string(text) + "\" は使えません (" + QualityList(", ") + ")");
 }
 
-// The steps that take no value.
-std::optional<StepKind> FlagStep(std::string_view option) {
-  if (option == "--grayscale") return StepKind::Grayscale;
-  if (option == "--edge") return StepKind::Edge;
-  if (option == "--zumo") return StepKind::Zumo;
-  return std::nullopt;
+// The step an option names, if any.
+const StepInfo* StepOption(std::string_view option) {
+  return option.starts_with("--") ? FindStep(option.substr(2)) : nullptr;
 }
 
-// The options that take a value (the next argument).
-bool TakesValue(std::string_view option) {
-  static constexpr std::string_view kNames[] = {
-      "--size",       "--quality", "--seed",     "--shift-rgb", "--contrast", "--brightness", "--desaturate",
-      "--noise",      "--gamma",   "--box-blur", "--sharpen",   "--rank",     "--resample",   "--technique",
-      "--output-folder", "--format"};
+// The options of the settings and the many-photo form that take a value (the next argument).
+bool SettingTakesValue(std::string_view option) {
+  static constexpr std::string_view kNames[] = {"--size", "--quality", "--seed", "--output-folder", "--format"};
   for (std::string_view name : kNames)
     if (option == name) return true;
   return false;
 }
 
-// The steps that take one value; std::nullopt for any other option.
-std::optional<Step> ValueStep(const std::string& option, std::string_view value) {
-  Step step{StepKind::Contrast};
-  if (option == "--shift-rgb") {
-    step.kind = StepKind::ShiftRgb;
-    const auto parts = SplitExactly(value, ',', 3, option, "R,G,B");
-    for (int i = 0; i < 3; ++i) step.ints[i] = ParseInt(parts[i], -255, 255, option);
-  } else if (option == "--contrast") {
-    step.kind = StepKind::Contrast;
-    step.ints[0] = ParseInt(value, -100, 100, option);
-  } else if (option == "--brightness") {
-    step.kind = StepKind::Brightness;
-    step.ints[0] = ParseInt(value, -255, 255, option);
-  } else if (option == "--desaturate") {
-    step.kind = StepKind::Desaturate;
-    step.ints[0] = ParseInt(value, 0, 255, option);
-  } else if (option == "--noise") {
-    step.kind = StepKind::Noise;
-    step.ints[0] = ParseInt(value, 0, 255, option);
-  } else if (option == "--gamma") {
-    step.kind = StepKind::Gamma;
-    step.real = ParseReal(value, 0.75, 3.0, option, "0.75〜3.0");
-  } else if (option == "--box-blur") {
-    step.kind = StepKind::BoxBlur;
-    step.ints[0] = ParseInt(value, 0, 90, option);
-  } else if (option == "--sharpen") {
-    step.kind = StepKind::Sharpen;
-    step.ints[0] = ParseInt(value, 0, 255, option);
-  } else if (option == "--rank") {
-    step.kind = StepKind::Rank;
-    step.ints[0] = ParseInt(value, 1, 9, option);
-  } else if (option == "--resample") {
-    step.kind = StepKind::Resample;
-    std::string lowered(value);
+// A step with its value as the command line writes it: "R,G,B", "WxH" (or "WXH"), or one value.
+Step ValueStep(const StepInfo& info, const std::string& option, std::string_view value) {
+  Step step{info.kind};
+  std::vector<std::string_view> parts{value};
+  std::string lowered;
+  if (info.value == StepValue::Triple) {
+    parts = SplitExactly(value, ',', 3, option, info.value_form);
+  } else if (info.value == StepValue::Size) {
+    lowered = value;
     for (char& c : lowered)
       if (c == 'X') c = 'x';
-    const auto parts = SplitExactly(lowered, 'x', 2, option, "幅x高さ (例 1600x1200)");
-    step.ints[0] = ParseInt(parts[0], 1, Bitmap::kMaxWidth, option);
-    step.ints[1] = ParseInt(parts[1], 1, Bitmap::kMaxHeight, option);
-  } else if (option == "--technique") {
-    step.kind = StepKind::Technique;
-    step.technique = ParseTechnique(value);
-  } else {
-    return std::nullopt;
+    parts = SplitExactly(lowered, 'x', 2, option, "幅x高さ (例 1600x1200)");
+  }
+  try {
+    for (std::size_t i = 0; i < parts.size(); ++i) ReadParameter(step, static_cast<int>(i), parts[i], option);
+  } catch (const StepValueError& error) {
+    Fail(error.what());
   }
   return step;
 }
@@ -177,16 +119,22 @@ Options ParseArguments(const std::vector<std::string>& args) {
       options.as_stored = true;
       continue;
     }
-    if (const auto flag = FlagStep(arg)) {
-      options.steps.push_back(Step{*flag});
+    const StepInfo* const step = StepOption(arg);
+    if (step && step->value == StepValue::None) {
+      options.steps.push_back(Step{step->kind});
       continue;
     }
 
     // Every other option takes the next argument as its value, even one starting with '-'
     // (negative numbers).
-    if (!TakesValue(arg)) Fail("不明な指定です: " + arg);
+    if (!step && !SettingTakesValue(arg)) Fail("不明な指定です: " + arg);
     if (i + 1 >= args.size()) Fail(arg + " の値がありません");
     const std::string& value = args[++i];
+
+    if (step) {
+      options.steps.push_back(ValueStep(*step, arg, value));
+      continue;
+    }
 
     if (arg == "--output-folder") {
       if (!options.output_folder.empty()) Fail("--output-folder が二度指定されています");
@@ -216,8 +164,6 @@ Options ParseArguments(const std::vector<std::string>& args) {
       if (value.empty() || error != std::errc() || end != value.data() + value.size())
         Fail("--seed の値 \"" + value + "\" は 0 以上の整数ではありません");
       options.seed = seed;
-    } else {
-      options.steps.push_back(*ValueStep(arg, value));
     }
   }
 
@@ -246,7 +192,9 @@ Options ParseArguments(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return R"(使い方: zumo-batch [--size 大きさ] [--quality 画質] [--seed N] [--as-stored] [処理 ...] 入力 出力
+  std::string sizes;
+  for (const auto& [preset, name] : SizePresetNames()) sizes += (sizes.empty() ? "" : "|") + std::string(name);
+  std::string text = R"(使い方: zumo-batch [--size 大きさ] [--quality 画質] [--seed N] [--as-stored] [処理 ...] 入力 出力
 Usage:  zumo-batch [--size SIZE] [--quality Q] [--seed N] [--as-stored] [STEP ...] INPUT OUTPUT
         zumo-batch [設定 / SETTINGS] [STEP ...] --output-folder DIR [--format bmp|jpg] [--overwrite] INPUT...
 
@@ -277,32 +225,32 @@ size, runs the steps in the order given on the whole picture and saves the resul
                        replace existing results (by default an existing file is never replaced)
 
 設定 / Settings
-  --size as-loaded|1600|1024|800  長辺の上限 (既定 as-loaded: そのまま)
-                                  long-side limit (default as-loaded: keep the size)
-  --quality 90|85|80              JPEG の画質 (既定 85) / JPEG quality (default 85)
-  --seed N                        ノイズの乱数を固定 (0 以上の整数)
+)";
+  text += OptionColumn("  --size " + sizes, 33) + "長辺の上限 (既定 as-loaded: そのまま)\n" + std::string(34, ' ') +
+          "long-side limit (default as-loaded: keep the size)\n";
+  text += OptionColumn("  --quality " + QualityList("|"), 33) + "JPEG の画質 (既定 " +
+          std::to_string(kDefaultSaveQuality) + ") / JPEG quality (default " + std::to_string(kDefaultSaveQuality) +
+          ")\n";
+  text += R"(  --seed N                        ノイズの乱数を固定 (0 以上の整数)
                                   fixes the noise generator (N >= 0)
   --as-stored                     JPEG の EXIF の向きを無視し、保存されたままの向きで読む
                                   ignore a JPEG's EXIF orientation (read it as stored)
   --version                       版を表示 / print the version
 
 処理 / Steps (一つの処理を何度でも指定できます / any step may repeat)
-  --shift-rgb R,G,B   色のずらし (各 -255〜255) / add to red, green, blue
-  --contrast P        コントラスト (-100〜100 %) / contrast in percent
-  --brightness D      明るさ (-255〜255) / brightness
-  --grayscale         モノクロ / grey
-  --desaturate A      彩度を下げる (0〜255) / mix towards grey
-  --noise N           ノイズ (0〜255) / noise
-  --gamma G           トーンカーブ (0.75〜3.0) / tone curve
-  --box-blur R        ぼかし、半径 R (0〜90) / box blur of radius R
-  --sharpen A         シャープ、強さ A (0〜255) / sharpen with weight A
-  --rank K            3x3 の K 番目 (1〜9、5 でメディアン) / 3x3 rank filter (5: median)
-  --edge              エッジ抽出 / edge map
-  --resample WxH      幅 W、高さ H に縮小・拡大 / area-averaging resize to W x H
-  --zumo              Zumoフィルタ / the Zumo glow filter
-  --technique T       丼勘定技: omakase (おまかせ！), furusugi (古杉), hadesugi (派手杉),
-                      yarisugi (槍杉) / the preset techniques
-
+)";
+  for (const StepInfo& step : StepTable()) {
+    std::string option = "  --" + std::string(step.name);
+    if (step.value != StepValue::None) option += " " + std::string(step.value_form);
+    text += OptionColumn(option, 21) + std::string(step.help_ja);
+    if (step.value == StepValue::Technique)  // a list of names: on a line of its own
+      text += " / " + std::string(step.help_en) + ":\n" + std::string(22, ' ') + RangeOf(step) + "\n";
+    else if (step.value == StepValue::None)
+      text += " / " + std::string(step.help_en) + "\n";
+    else
+      text += " (" + RangeOf(step) + ") / " + std::string(step.help_en) + "\n";
+  }
+  text += R"(
 終了コード / Exit status
   0 成功 / success
   1 ファイルを読めない・書けない / a file could not be read or written
@@ -313,6 +261,7 @@ size, runs the steps in the order given on the whole picture and saves the resul
   zumo-batch --contrast 20 --brightness -10 --zumo --quality 90 in.bmp out.jpg
   zumo-batch --size 1600 --technique omakase --output-folder done photos/*.heic
 )";
+  return text;
 }
 
 }  // namespace zumo::batch

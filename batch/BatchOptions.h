@@ -8,35 +8,14 @@
 #include <vector>
 
 #include "Lib/common/SizeStep.h"
-#include "imaging/Techniques.h"
+#include "Lib/recipe/Steps.h"
 #include "platform/PhotoFile.h"
 
 namespace zumo::batch {
 
-// One retouching step of the command line, run on the whole picture.
-enum class StepKind {
-  ShiftRgb,    // ints = R, G, B
-  Contrast,    // ints[0] = P
-  Brightness,  // ints[0] = D
-  Grayscale,
-  Desaturate,  // ints[0] = A
-  Noise,       // ints[0] = N
-  Gamma,       // real = G
-  BoxBlur,     // ints[0] = R
-  Sharpen,     // ints[0] = A
-  Rank,        // ints[0] = K
-  Edge,
-  Resample,    // ints = width, height
-  Zumo,        // the one-button glow
-  Technique,   // technique
-};
-
-struct Step {
-  StepKind kind;
-  std::array<int, 3> ints{};
-  double real = 0.0;
-  zumo::Technique technique = zumo::Technique::Omakase;
-};
+// The steps of the command line are the engine's steps as data.
+using zumo::Step;
+using zumo::StepKind;
 
 struct Options {
   bool help = false;

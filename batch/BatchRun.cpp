@@ -20,60 +20,6 @@ namespace zumo::batch {
 namespace {
 
 
-void ApplyStep(TABitmap& work, const Step& step) {
-  const auto& v = step.ints;
-  switch (step.kind) {
-    case StepKind::ShiftRgb:
-      work.ShiftRGB(v[0], v[1], v[2], work);
-      break;
-    case StepKind::Contrast:
-      work.Contrast(v[0], work);
-      break;
-    case StepKind::Brightness:
-      work.Brightness(work, static_cast<std::int16_t>(v[0]));
-      break;
-    case StepKind::Grayscale:
-      work.Grayscale(work);
-      break;
-    case StepKind::Desaturate:
-      work.Desaturate(work, static_cast<std::uint8_t>(v[0]));
-      break;
-    case StepKind::Noise:
-      work.AddNoise(work, static_cast<std::uint8_t>(v[0]));
-      break;
-    case StepKind::Gamma:
-      work.Gamma(work, step.real);
-      break;
-    case StepKind::BoxBlur:
-      work.BoxBlur(v[0], work);
-      break;
-    case StepKind::Sharpen:
-      work.Sharpen(v[0], work);
-      break;
-    case StepKind::Rank:
-      work.RankFilter(work, static_cast<std::uint8_t>(v[0]));
-      break;
-    case StepKind::Edge:
-      work.EdgeFilter(work);
-      break;
-    case StepKind::Resample: {
-      const std::unique_ptr<Bitmap> resized = ResampleBitmap(work, v[0], v[1]);
-      work.Assign(*resized);
-      break;
-    }
-    case StepKind::Zumo: {
-      const Bitmap current(work);
-      work.Assign(ApplyGlow(work, current, kGlowSmallestRadius).result);
-      break;
-    }
-    case StepKind::Technique: {
-      const Bitmap current(work);
-      work.Assign(ApplyTechnique(work, current, step.technique).result);
-      break;
-    }
-  }
-}
-
 // True when both names lead to one existing file: writing the output would replace the input.
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
@@ -170,12 +116,6 @@ int RunMany(const Options& options, std::ostream& err, bool terminal) {
 }  // namespace
 
 std::string VersionText() { return "zumo-batch " ZUMO_VERSION "\n"; }
-
-Bitmap ApplySteps(TABitmap& work, const Bitmap& picture, const std::vector<Step>& steps) {
-  work.Assign(picture);
-  for (const Step& step : steps) ApplyStep(work, step);
-  return Bitmap(work);
-}
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool terminal) {
   Options options;

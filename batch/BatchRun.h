@@ -13,9 +13,7 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFileError = 1;
 inline constexpr int kExitUsage = 2;
 
-// Runs the steps in order on `picture`, each on `work` with `work` as the target, and
-// returns the result. `work` is left holding whatever the last step left in it.
-Bitmap ApplySteps(TABitmap& work, const Bitmap& picture, const std::vector<Step>& steps);
+using zumo::ApplySteps;
 
 // The whole tool: parses `args` (without the program name), reads, retouches and writes.
 // Help goes to `out`, messages to `err`. Returns kExitSuccess, kExitFileError when a file
