@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -87,7 +88,10 @@ struct Decoder {
 // The phase functions below hold no object with a destructor: a longjmp into them skips
 // nothing but libjpeg's own C frames. They return false when libjpeg raised an error.
 
-bool ReadHeaderPhase(Decoder& d, const std::uint8_t* data, std::size_t size, long max_memory, bool keep_app1) {
+// The markers kept while the header is read, beside the ones libjpeg always reads.
+enum class KeptMarkers { None, Exif, Comments };
+
+bool ReadHeaderPhase(Decoder& d, const std::uint8_t* data, std::size_t size, long max_memory, KeptMarkers kept) {
   InstallTrap(d.trap);
   d.cinfo.err = &d.trap.manager;
   if (setjmp(d.trap.jump)) return false;
@@ -97,7 +101,8 @@ bool ReadHeaderPhase(Decoder& d, const std::uint8_t* data, std::size_t size, lon
   d.progress.progress_monitor = LimitScans;
   d.cinfo.progress = &d.progress;
   jpeg_mem_src(&d.cinfo, data, static_cast<unsigned long>(size));
-  if (keep_app1) jpeg_save_markers(&d.cinfo, JPEG_APP0 + 1, 0xFFFF);  // where EXIF lives
+  if (kept == KeptMarkers::Exif) jpeg_save_markers(&d.cinfo, JPEG_APP0 + 1, 0xFFFF);  // where EXIF lives
+  if (kept == KeptMarkers::Comments) jpeg_save_markers(&d.cinfo, JPEG_COM, 0xFFFF);
   jpeg_read_header(&d.cinfo, TRUE);
   return true;
 }
@@ -166,9 +171,10 @@ bool DecodeQuantizedPhase(Decoder& d, JSAMPROW indices, std::uint8_t* bits, std:
   return true;
 }
 
-void StartDecoder(Decoder& d, std::span<const std::uint8_t> data, long max_memory, bool keep_app1 = false) {
+void StartDecoder(Decoder& d, std::span<const std::uint8_t> data, long max_memory,
+                  KeptMarkers kept = KeptMarkers::None) {
   if (data.size() > std::numeric_limits<unsigned long>::max()) throw Error(messages::kOutOfMemory);
-  if (!ReadHeaderPhase(d, data.data(), data.size(), max_memory, keep_app1)) d.Fail();
+  if (!ReadHeaderPhase(d, data.data(), data.size(), max_memory, kept)) d.Fail();
 }
 
 // The orientation of the first APP1 segment that holds EXIF (others hold XMP and the like).
@@ -182,6 +188,9 @@ Orientation ExifOrientation(const jpeg_decompress_struct& cinfo) {
 }
 
 // ---------------------------------------------------------------- encoding
+
+// A marker's length field counts itself: 65535 - 2 bytes of data at most.
+constexpr std::size_t kMaxMarkerBytes = 65533;
 
 struct Encoder {
   ErrorTrap trap{};
@@ -199,7 +208,7 @@ struct Encoder {
   }
 };
 
-bool EncodePhase(Encoder& e, const Bitmap& picture, int quality) {
+bool EncodePhase(Encoder& e, const Bitmap& picture, int quality, std::string_view comment) {
   InstallTrap(e.trap);
   e.cinfo.err = &e.trap.manager;
   if (setjmp(e.trap.jump)) return false;
@@ -213,6 +222,12 @@ bool EncodePhase(Encoder& e, const Bitmap& picture, int quality) {
   jpeg_set_defaults(&e.cinfo);
   jpeg_set_quality(&e.cinfo, quality, TRUE);
   jpeg_start_compress(&e.cinfo, TRUE);
+  // A comment longer than one marker holds goes into consecutive markers, read back joined.
+  for (std::size_t at = 0; at < comment.size(); at += kMaxMarkerBytes) {
+    const std::size_t length = std::min(kMaxMarkerBytes, comment.size() - at);
+    jpeg_write_marker(&e.cinfo, JPEG_COM, reinterpret_cast<const JOCTET*>(comment.data() + at),
+                      static_cast<unsigned int>(length));
+  }
   const std::uint8_t* bits = picture.Bits();
   const std::ptrdiff_t stride = picture.Stride();
   constexpr int kBatch = 16;
@@ -233,7 +248,7 @@ bool EncodePhase(Encoder& e, const Bitmap& picture, int quality) {
 
 JpegHeader ReadJpegHeader(std::span<const std::uint8_t> data) {
   Decoder d;
-  StartDecoder(d, data, JpegDecodeOptions{}.max_libjpeg_memory, /*keep_app1=*/true);
+  StartDecoder(d, data, JpegDecodeOptions{}.max_libjpeg_memory, KeptMarkers::Exif);
   JpegHeader header;
   header.width = static_cast<int>(d.cinfo.image_width);
   header.height = static_cast<int>(d.cinfo.image_height);
@@ -276,11 +291,20 @@ Bitmap DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptions& o
   return picture;
 }
 
-std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality) {
+std::string ReadJpegComment(std::span<const std::uint8_t> data) {
+  Decoder d;
+  StartDecoder(d, data, JpegDecodeOptions{}.max_libjpeg_memory, KeptMarkers::Comments);
+  std::string comment;
+  for (jpeg_saved_marker_ptr m = d.cinfo.marker_list; m != nullptr; m = m->next)
+    if (m->marker == JPEG_COM) comment.append(reinterpret_cast<const char*>(m->data), m->data_length);
+  return comment;
+}
+
+std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, std::string_view comment) {
   if (picture.Empty())
     throw Error(messages::kNothingToSave);
   Encoder e;
-  if (!EncodePhase(e, picture, quality)) {
+  if (!EncodePhase(e, picture, quality, comment)) {
     const int code = e.trap.manager.msg_code;
     if (e.created) jpeg_destroy_compress(&e.cinfo);
     e.created = false;
@@ -356,7 +380,7 @@ void JpegImage::Assign(const Bitmap& picture) {
 
 std::vector<std::uint8_t> JpegImage::Encode() const {
   if (!bytes_.empty()) return bytes_;
-  return EncodeJpeg(picture_ ? *picture_ : Bitmap{}, quality_);
+  return EncodeJpeg(picture_ ? *picture_ : Bitmap{}, quality_, comment_);
 }
 
 void JpegImage::SaveToFile(const std::string& path) const { WriteFileReplacing(path, Encode()); }

@@ -4,6 +4,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/Bitmap.h"
@@ -45,8 +47,13 @@ JpegHeader ReadJpegHeader(std::span<const std::uint8_t> data);
 Bitmap DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptions& options = {});
 
 // Encodes a picture as a baseline three-component JPEG: libjpeg's defaults, then the
-// quality (1..100) with baseline tables forced. An empty picture raises an Error.
-std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality);
+// quality (1..100) with baseline tables forced. A comment, when given, goes into comment
+// (COM) markers before the picture; it changes no pixel. An empty picture raises an Error.
+std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, std::string_view comment = {});
+
+// The text of a JPEG file's comment markers, joined in their order; empty when it has none.
+// Errors: those of ReadJpegHeader.
+std::string ReadJpegComment(std::span<const std::uint8_t> data);
 
 // Reads a whole file into memory (bounded in size). Errors: "ファイル %s は開けません",
 // "ストリームからの読み込みエラー", and a message for a file too large to be a photo.
@@ -79,6 +86,8 @@ class JpegImage {
   // Saving: the quality used by Encode / SaveToFile (1..100).
   void SetCompressionQuality(int quality);
   int CompressionQuality() const noexcept { return quality_; }
+  // The text Encode / SaveToFile put into the file's comment markers (none when empty).
+  void SetComment(std::string comment) { comment_ = std::move(comment); }
   // Copies a picture in (shares its pixels until either side writes); replaces any file.
   void Assign(const Bitmap& picture);
   // The JPEG bytes of the copied-in picture at the set quality; a loaded file's own bytes.
@@ -92,6 +101,7 @@ class JpegImage {
   std::optional<Bitmap> picture_;     // decoded or copied-in pixels
   bool picture_quantized_ = false;
   int quality_ = kDefaultQuality;
+  std::string comment_;
 };
 
 }  // namespace zumo

@@ -102,7 +102,8 @@ LoadedPhoto LoadPhotoFile(const std::string& path, int screen_bits_per_pixel) {
   return loaded;
 }
 
-void WritePhotoFile(const Bitmap& picture, const std::string& path, SaveFormat format, int jpeg_quality) {
+void WritePhotoFile(const Bitmap& picture, const std::string& path, SaveFormat format, int jpeg_quality,
+                    std::string_view jpeg_comment) {
   RefuseEmpty(picture);
   switch (format) {
     case SaveFormat::Bmp:
@@ -111,6 +112,7 @@ void WritePhotoFile(const Bitmap& picture, const std::string& path, SaveFormat f
     case SaveFormat::Jpeg: {
       JpegImage jpeg;
       jpeg.SetCompressionQuality(jpeg_quality);
+      jpeg.SetComment(std::string(jpeg_comment));
       jpeg.Assign(picture);
       jpeg.SaveToFile(path);
       return;

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/Bitmap.h"
 #include "platform/JpegImage.h"
@@ -47,8 +48,9 @@ inline constexpr int kDefaultSaveQuality = 85;
 
 // Writes the picture through a temporary file that replaces `path` only when complete, so a
 // failed save never destroys the file it was replacing. An empty picture is refused with an
-// Error and nothing is written. `jpeg_quality` is used for SaveFormat::Jpeg only.
+// Error and nothing is written. `jpeg_quality` and `jpeg_comment` (the text of the file's
+// comment markers) are used for SaveFormat::Jpeg only.
 void WritePhotoFile(const Bitmap& picture, const std::string& path, SaveFormat format,
-                    int jpeg_quality = kDefaultSaveQuality);
+                    int jpeg_quality = kDefaultSaveQuality, std::string_view jpeg_comment = {});
 
 }  // namespace zumo
