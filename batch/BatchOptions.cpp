@@ -59,7 +59,8 @@ const StepInfo* StepOption(std::string_view option) {
 
 // The options of the settings and the many-photo form that take a value (the next argument).
 bool SettingTakesValue(std::string_view option) {
-  static constexpr std::string_view kNames[] = {"--size", "--quality", "--seed", "--output-folder", "--format"};
+  static constexpr std::string_view kNames[] = {"--size",          "--quality", "--seed",        "--output-folder",
+                                                "--format",        "--recipe",  "--recipe-from", "--print-recipe"};
   for (std::string_view name : kNames)
     if (option == name) return true;
   return false;
@@ -149,6 +150,15 @@ Options ParseArguments(const std::vector<std::string>& args) {
         options.format = SaveFormat::Jpeg;
       else
         Fail("--format の値 \"" + value + "\" は使えません (bmp, jpg)");
+    } else if (arg == "--recipe" || arg == "--recipe-from") {
+      if (!options.recipe_file.empty() || !options.recipe_photo.empty())
+        Fail("レシピは一つだけ指定してください (--recipe か --recipe-from)");
+      if (value.empty()) Fail(arg + " の値が空です");
+      (arg == "--recipe" ? options.recipe_file : options.recipe_photo) = value;
+    } else if (arg == "--print-recipe") {
+      if (args.size() != 2) Fail("--print-recipe は写真一つだけと指定してください: zumo-batch --print-recipe 写真.jpg");
+      options.print_recipe = value;
+      return options;
     } else if (arg == "--size") {
       if (size_seen) Fail("--size が二度指定されています");
       size_seen = true;
@@ -167,6 +177,8 @@ Options ParseArguments(const std::vector<std::string>& args) {
     }
   }
 
+  if (size_seen && (!options.recipe_file.empty() || !options.recipe_photo.empty()))
+    Fail("--size はレシピと一緒には指定できません (大きさはレシピが決めます)");
   if (!options.output_folder.empty()) {
     if (files.empty()) Fail("入力ファイルを指定してください");
     if (!format_seen) options.format = SaveFormat::Jpeg;
@@ -193,7 +205,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
 
 std::string UsageText() {
   std::string sizes;
-  for (const auto& [preset, name] : SizePresetNames()) sizes += (sizes.empty() ? "" : "|") + std::string(name);
+  for (const auto& [preset, name] : SizePresetNames()) sizes.append(sizes.empty() ? "" : "|").append(name);
   std::string text = R"(使い方: zumo-batch [--size 大きさ] [--quality 画質] [--seed N] [--as-stored] [処理 ...] 入力 出力
 Usage:  zumo-batch [--size SIZE] [--quality Q] [--seed N] [--as-stored] [STEP ...] INPUT OUTPUT
         zumo-batch [設定 / SETTINGS] [STEP ...] --output-folder DIR [--format bmp|jpg] [--overwrite] INPUT...
@@ -237,18 +249,27 @@ size, runs the steps in the order given on the whole picture and saves the resul
                                   ignore a JPEG's EXIF orientation (read it as stored)
   --version                       版を表示 / print the version
 
+レシピ / Recipes
+  --recipe FILE                   レシピ (.zumo) の大きさと処理を先にかけます (--size とは併用不可)
+                                  runs a recipe file's size and steps first (not with --size)
+  --recipe-from PHOTO.jpg         Zumoミキサーで保存した JPEG に残るレシピを先にかけます
+                                  the same with the recipe a JPEG saved by the window carries
+  --print-recipe PHOTO.jpg        その JPEG のレシピを表示します / prints that recipe
+
 処理 / Steps (一つの処理を何度でも指定できます / any step may repeat)
 )";
   for (const StepInfo& step : StepTable()) {
-    std::string option = "  --" + std::string(step.name);
-    if (step.value != StepValue::None) option += " " + std::string(step.value_form);
-    text += OptionColumn(option, 21) + std::string(step.help_ja);
+    std::string option = "  --";
+    option.append(step.name);
+    if (step.value != StepValue::None) option.append(" ").append(step.value_form);
+    text.append(OptionColumn(option, 21)).append(step.help_ja);
     if (step.value == StepValue::Technique)  // a list of names: on a line of its own
-      text += " / " + std::string(step.help_en) + ":\n" + std::string(22, ' ') + RangeOf(step) + "\n";
+      text.append(" / ").append(step.help_en).append(":\n").append(22, ' ').append(RangeOf(step));
     else if (step.value == StepValue::None)
-      text += " / " + std::string(step.help_en) + "\n";
+      text.append(" / ").append(step.help_en);
     else
-      text += " (" + RangeOf(step) + ") / " + std::string(step.help_en) + "\n";
+      text.append(" (").append(RangeOf(step)).append(") / ").append(step.help_en);
+    text += '\n';
   }
   text += R"(
 終了コード / Exit status
@@ -260,6 +281,7 @@ size, runs the steps in the order given on the whole picture and saves the resul
   zumo-batch --size 1024 --technique omakase photo.jpg result.jpg
   zumo-batch --contrast 20 --brightness -10 --zumo --quality 90 in.bmp out.jpg
   zumo-batch --size 1600 --technique omakase --output-folder done photos/*.heic
+  zumo-batch --recipe look.zumo --output-folder done photos/*.jpg
 )";
   return text;
 }

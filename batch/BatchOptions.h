@@ -30,6 +30,12 @@ struct Options {
   int quality = kDefaultSaveQuality;
   std::optional<std::uint64_t> seed;
   std::vector<Step> steps;
+  // A recipe to run before the steps (its size and its steps): from a recipe file, or from
+  // the comment of a JPEG the window saved. At most one; not with --size.
+  std::string recipe_file;
+  std::string recipe_photo;
+  // --print-recipe: print the recipe this JPEG carries, do nothing else.
+  std::string print_recipe;
   std::string input;
   std::string output;
   SaveFormat format = SaveFormat::Bmp;

@@ -11,6 +11,7 @@
 
 #include "Lib/common/BitmapUtils.h"
 #include "Lib/common/SizeStep.h"
+#include "Lib/recipe/Recipe.h"
 #include "imaging/Techniques.h"
 #include "platform/Error.h"
 #include "platform/PhotoFile.h"
@@ -33,6 +34,17 @@ void RunOne(const Options& options, const std::string& input, const std::string&
   TABitmap work;
   const Bitmap result = ApplySteps(work, sized, options.steps);
   WritePhotoFile(result, output, options.format, options.quality);
+}
+
+// The recipe asked for, put in front: its size becomes the size, its steps come before the
+// command line's. Raises when the recipe cannot be read.
+void PutRecipeFirst(Options& options) {
+  if (options.recipe_file.empty() && options.recipe_photo.empty()) return;
+  Recipe recipe = options.recipe_file.empty() ? ReadRecipeFromJpeg(options.recipe_photo)
+                                              : ReadRecipeFile(options.recipe_file);
+  options.size = recipe.size;
+  recipe.steps.insert(recipe.steps.end(), options.steps.begin(), options.steps.end());
+  options.steps = std::move(recipe.steps);
 }
 
 // The many-photo form: the photos are shared out to two workers, each taking the next one not
@@ -133,6 +145,16 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   if (options.version) {
     out << VersionText();
     return kExitSuccess;
+  }
+  try {
+    if (!options.print_recipe.empty()) {
+      out << FormatRecipe(ReadRecipeFromJpeg(options.print_recipe));
+      return kExitSuccess;
+    }
+    PutRecipeFirst(options);
+  } catch (const std::exception& error) {
+    err << "zumo-batch: " << error.what() << "\n";
+    return kExitFileError;
   }
   if (!options.output_folder.empty()) {
     TABitmap::FixNoiseSeed(options.seed);

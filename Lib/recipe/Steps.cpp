@@ -174,6 +174,19 @@ std::string RangeOf(const StepInfo& info) {
   return info.value == StepValue::Triple ? "各 " + range : range;
 }
 
+bool ChangesNothing(const Step& step) noexcept {
+  switch (step.kind) {
+    case StepKind::ShiftRgb:
+      return step.ints[0] == 0 && step.ints[1] == 0 && step.ints[2] == 0;
+    case StepKind::Contrast:
+    case StepKind::Brightness:
+    case StepKind::BoxBlur:
+      return step.ints[0] == 0;
+    default:
+      return false;
+  }
+}
+
 void ApplyStep(TABitmap& work, const Step& step) {
   const auto& v = step.ints;
   switch (step.kind) {

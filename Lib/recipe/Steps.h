@@ -104,6 +104,11 @@ void ReadParameter(Step& step, int index, std::string_view text, const std::stri
 // that reads back exactly, for reals).
 std::string ParameterText(const Step& step, int index);
 
+// True for the steps that leave every picture as it was, whatever its bytes: no colour
+// offset, a contrast or brightness of 0, a blur of radius 0. (A desaturation of 0 is not one:
+// its two rounded shares darken.) Recipes may leave them out.
+bool ChangesNothing(const Step& step) noexcept;
+
 // Runs one step on `work`, with `work` as the target.
 void ApplyStep(TABitmap& work, const Step& step);
 

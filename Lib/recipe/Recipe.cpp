@@ -1,0 +1,155 @@
+#include "Lib/recipe/Recipe.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "platform/Error.h"
+#include "platform/JpegImage.h"
+#include "platform/SafeFile.h"
+
+namespace zumo {
+namespace {
+
+constexpr std::string_view kVersionWord = "zumo-recipe";
+constexpr std::string_view kSizeWord = "size";
+
+// Whole UTF-8 sequences only (no overlong forms, no surrogates).
+bool IsUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    std::uint32_t code = length == 1 ? c : c & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::vector<std::string_view> Words(std::string_view line) {
+  std::vector<std::string_view> words;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+    const std::size_t start = i;
+    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+    if (i > start) words.push_back(line.substr(start, i - start));
+  }
+  return words;
+}
+
+// Reads one step line; `where` starts every message.
+Step ParseStepLine(const std::vector<std::string_view>& words, const std::string& where) {
+  const StepInfo* const info = FindStep(words[0]);
+  if (info == nullptr) throw Error(where + "不明な処理です: " + std::string(words[0]));
+  Step step{info->kind};
+  std::vector<bool> seen(static_cast<std::size_t>(info->parameter_count), false);
+  for (std::size_t w = 1; w < words.size(); ++w) {
+    const std::string_view word = words[w];
+    const std::size_t equals = word.find('=');
+    const std::string_view key = word.substr(0, equals);
+    int index = -1;
+    for (int p = 0; p < info->parameter_count; ++p)
+      if (info->parameters[static_cast<std::size_t>(p)].name == key) index = p;
+    if (index < 0 || equals == std::string_view::npos)
+      throw Error(where + std::string(info->name) + " に " + std::string(word) + " という値はありません");
+    if (seen[static_cast<std::size_t>(index)])
+      throw Error(where + std::string(info->name) + " の " + std::string(key) + " が二度あります");
+    seen[static_cast<std::size_t>(index)] = true;
+    try {
+      ReadParameter(step, index, word.substr(equals + 1), where + std::string(info->name) + " の " + std::string(key));
+    } catch (const StepValueError& error) {
+      throw Error(error.what());
+    }
+  }
+  for (int p = 0; p < info->parameter_count; ++p)
+    if (!seen[static_cast<std::size_t>(p)])
+      throw Error(where + std::string(info->name) + " には " +
+                  std::string(info->parameters[static_cast<std::size_t>(p)].name) + "=… が必要です");
+  return step;
+}
+
+}  // namespace
+
+std::string FormatRecipe(const Recipe& recipe) {
+  std::string text = std::string(kVersionWord) + " " + std::to_string(kRecipeVersion) + "\n";
+  text += std::string(kSizeWord) + " " + std::string(NameOf(recipe.size)) + "\n";
+  for (const Step& step : recipe.steps) {
+    const StepInfo& info = InfoOf(step.kind);
+    text += info.name;
+    for (int p = 0; p < info.parameter_count; ++p)
+      text.append(" ").append(info.parameters[static_cast<std::size_t>(p)].name).append("=").append(ParameterText(step, p));
+    text += "\n";
+  }
+  return text;
+}
+
+Recipe ParseRecipe(std::string_view text, const std::string& source) {
+  const std::string name = "レシピ " + source;
+  if (!IsUtf8(text)) throw Error(name + " は UTF-8 の文字として読めません");
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  Recipe recipe;
+  bool versioned = false, sized = false;
+  int number = 0;
+  while (!text.empty()) {
+    ++number;
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    const std::vector<std::string_view> words = Words(line);
+    if (words.empty() || words[0].starts_with('#')) continue;
+    const std::string where = name + " の " + std::to_string(number) + " 行目: ";
+    if (!versioned) {
+      if (words[0] != kVersionWord || words.size() != 2)
+        throw Error(where + "最初に \"" + std::string(kVersionWord) + " " + std::to_string(kRecipeVersion) +
+                    "\" の行が必要です");
+      if (words[1] != std::to_string(kRecipeVersion))
+        throw Error(where + "版 " + std::string(words[1]) + " のレシピには対応していません (対応は " +
+                    std::to_string(kRecipeVersion) + ")");
+      versioned = true;
+      continue;
+    }
+    if (words[0] == kSizeWord) {
+      if (sized) throw Error(where + "size が二度あります");
+      if (!recipe.steps.empty()) throw Error(where + "size は処理より前に書いてください");
+      const std::optional<SizePreset> preset = words.size() == 2 ? SizePresetByName(words[1]) : std::nullopt;
+      if (!preset) throw Error(where + "size の値は as-loaded, 1600, 1024, 800 のいずれかです");
+      recipe.size = *preset;
+      sized = true;
+      continue;
+    }
+    recipe.steps.push_back(ParseStepLine(words, where));
+  }
+  if (!versioned) throw Error(name + " は空です (\"" + std::string(kVersionWord) + " 1\" の行がありません)");
+  return recipe;
+}
+
+Recipe ReadRecipeFile(const std::string& path) {
+  const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+  return ParseRecipe(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), path);
+}
+
+void WriteRecipeFile(const Recipe& recipe, const std::string& path) {
+  const std::string text = FormatRecipe(recipe);
+  WriteFileReplacing(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+Recipe ReadRecipeFromJpeg(const std::string& path) {
+  const std::string comment = ReadJpegComment(ReadWholeFile(path));
+  if (!comment.starts_with(kVersionWord)) throw Error("写真 " + path + " にはレシピがありません");
+  return ParseRecipe(comment, path);
+}
+
+Bitmap ApplyRecipe(TABitmap& work, const Bitmap& photo, const Recipe& recipe) {
+  return ApplySteps(work, BringToPreset(photo, recipe.size), recipe.steps);
+}
+
+}  // namespace zumo

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Lib/common/SizeStep.h"
+#include "Lib/recipe/Steps.h"
+
+namespace zumo {
+
+// How a picture was made from the loaded photo: brought to a size preset, then the steps in
+// order. Replaying it (ApplyRecipe) gives the picture byte for byte.
+struct Recipe {
+  SizePreset size = SizePreset::AsLoaded;
+  std::vector<Step> steps;
+  friend bool operator==(const Recipe&, const Recipe&) = default;
+};
+
+// The recipe file, UTF-8 text:
+//   zumo-recipe 1               the version line, first (after blank and # lines)
+//   size 1024                   at most once, before the steps: as-loaded|1600|1024|800
+//   shift-rgb red=-10 green=0 blue=4
+//   zumo
+//   technique name=omakase      one step a line: its name, then every parameter as name=value
+// Blank lines and lines starting with # are ignored; so is a UTF-8 byte-order mark.
+inline constexpr int kRecipeVersion = 1;
+
+std::string FormatRecipe(const Recipe& recipe);
+
+// Reads a recipe's text. `source` names it in the messages. Raises zumo::Error naming the
+// line for an unknown version, an unknown step or parameter, a missing, repeated or
+// out-of-range value, or text that is not UTF-8.
+Recipe ParseRecipe(std::string_view text, const std::string& source);
+
+// The recipe files: read (bounded in size) and written like a saved photo (a failure leaves
+// the old file as it was).
+Recipe ReadRecipeFile(const std::string& path);
+void WriteRecipeFile(const Recipe& recipe, const std::string& path);
+
+// The recipe a JPEG saved by the window carries in its comment markers (FormatRecipe's
+// text). Raises zumo::Error when the file cannot be read, is no JPEG, or carries none.
+Recipe ReadRecipeFromJpeg(const std::string& path);
+
+// The photo brought to the recipe's size, then its steps run on `work`.
+Bitmap ApplyRecipe(TABitmap& work, const Bitmap& photo, const Recipe& recipe);
+
+}  // namespace zumo
