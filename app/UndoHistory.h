@@ -8,9 +8,19 @@
 #include <deque>
 #include <optional>
 
+#include "Lib/recipe/Recipe.h"
 #include "platform/Bitmap.h"
 
 namespace zumo::app {
+
+// How the pictures of Image1 (the shown picture) and Image2 (the base) were made from the
+// loaded photo. Every handler passes them on exactly as it passes those pictures.
+struct StoreRecipes {
+  Recipe shown;
+  Recipe base;
+  bool from_photo = false;  // false until a photo is loaded: the pictures have no recipe
+  friend bool operator==(const StoreRecipes&, const StoreRecipes&) = default;
+};
 
 // The window's state between two actions. The bitmaps share their pixels with the picture
 // stores (copy on write), so taking a snapshot copies no pixel.
@@ -22,6 +32,7 @@ struct WindowState {
   std::array<int, 7> sliders{};  // TrackBar1..TrackBar7
   std::int32_t active_group = 0;
   int size_preset = 0;  // 0 as loaded, 1 long side 1600, 2 1024, 3 800
+  StoreRecipes recipes;
   // The picture the last load or size preset showed (what hold-to-compare shows). Not
   // compared: it changes only together with the stores.
   std::optional<Bitmap> compare_picture;

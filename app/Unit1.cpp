@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "BusyCursor.h"
+#include "DialogNames.h"
 #include "ErrorReport.h"
 #include "SliderGroups.h"
 #include "platform/PhotoFile.h"
@@ -32,6 +33,9 @@ static void InitPictureResources() { Q_INIT_RESOURCE(pictures); }
 
 namespace {
 
+using zumo::app::FileSystemPath;
+using zumo::app::ProposeName;
+
 using zumo::app::BusyCursor;
 
 // The first dropped item when it is a local file; empty otherwise.
@@ -40,16 +44,6 @@ QString FirstLocalFile(const QMimeData* data) {
   const QList<QUrl> urls = data->urls();
   if (urls.isEmpty() || !urls.front().isLocalFile()) return {};
   return urls.front().toLocalFile();
-}
-
-// Turns a dialog's path into the bytes the file system takes.
-std::string FileSystemPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-// Proposes `name` in the dialog's name field. The field is cleared first: selectFile
-// ignores an empty name, which would bring back what a cancelled run left typed there.
-void ProposeName(QFileDialog& dialog, const QString& name) {
-  if (auto* field = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) field->clear();
-  dialog.selectFile(name);
 }
 
 }  // namespace
@@ -256,6 +250,7 @@ void TForm1::ShowSizedPhoto(const zumo::Bitmap& photo) {
   const zumo::Bitmap sized = zumo::BringToPreset(photo, SelectedSizePreset());
   ui->Image1->AssignBitmap(sized);
   ui->Image2->AssignBitmap(sized);
+  recipes_.shown = recipes_.base = zumo::Recipe{SelectedSizePreset(), {}};
 }
 
 void TForm1::RGButton2Click() {
@@ -276,6 +271,18 @@ void TForm1::OpenNamedPhoto(const QString& path) {
     last_open_name_ = path;
     LoadPhoto(path);
   }, Step::Load);
+}
+
+void TForm1::SaveRecipe() {
+  RunHandler([this] { SaveRecipeNow(); }, Step::None);
+}
+
+void TForm1::ApplyRecipe() {
+  RunHandler([this] { ChooseAndApplyRecipe(); }, Step::Action);
+}
+
+void TForm1::ApplyRecipeFile(const QString& path) {
+  RunHandler([this, &path] { ApplyRecipeNow(path); }, Step::Action);
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
@@ -303,12 +310,15 @@ void TForm1::LoadPhoto(const QString& path) {
   ui->Image3->AssignBitmap(photo);
   ui->Image1->AssignBitmap(sized);
   ui->Image2->AssignBitmap(sized);
+  recipes_.shown = recipes_.base = zumo::Recipe{SelectedSizePreset(), {}};
+  recipes_.from_photo = true;
 }
 
 void TForm1::RadioButton8Click() {
   ActiveGroup = slider_groups::kNone;
   ui->Image1->AssignBitmap(ui->Image3->Bitmap());
   ui->Image2->AssignBitmap(ui->Image3->Bitmap());
+  recipes_.shown = recipes_.base = zumo::Recipe{zumo::SizePreset::AsLoaded, {}};
   Set_Int();
 }
 
@@ -343,9 +353,15 @@ void TForm1::RGButton3Click() {
   }
   if (chosen == nullptr) return;
 
-  // The shown picture, taken before the dialog opens (a copy that shares its pixels).
+  // The shown picture, taken before the dialog opens (a copy that shares its pixels), and
+  // how it was made, which a JPEG carries in its comment.
   const zumo::Bitmap picture = ui->Image1->Bitmap();
   if (picture.Empty()) throw zumo::Error(zumo::messages::kNothingToSave);
+  // A photo saved as loaded, with nothing done to it, is libjpeg's file alone: there is
+  // nothing to replay.
+  const zumo::Recipe& made = recipes_.shown;
+  const bool worth_keeping = made.size != zumo::SizePreset::AsLoaded || !made.steps.empty();
+  const std::string recipe = recipes_.from_photo && worth_keeping ? zumo::FormatRecipe(made) : std::string();
 
   if (chosen->format == zumo::SaveFormat::Bmp) {
     save_dialog_->setDefaultSuffix(QStringLiteral("BMP"));
@@ -360,7 +376,7 @@ void TForm1::RGButton3Click() {
   if (names.isEmpty()) return;
   last_save_name_ = names.front();
   BusyCursor busy;
-  zumo::WritePhotoFile(picture, FileSystemPath(last_save_name_), chosen->format, chosen->quality);
+  zumo::WritePhotoFile(picture, FileSystemPath(last_save_name_), chosen->format, chosen->quality, recipe);
 }
 
 // The retouching handlers (sliders, one-button filter, techniques) are in Unit1Retouch.cpp.

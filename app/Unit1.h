@@ -87,6 +87,23 @@ class TForm1 : public QWidget {
   // The photo's right-click menu.
   QMenu& PhotoMenu() noexcept { return *photo_menu_; }
 
+  // The recipes of the shown and the base picture, kept by every handler.
+  zumo::app::StoreRecipes& Recipes() noexcept { return recipes_; }
+  // Saves the shown picture's recipe through a save dialog (Ctrl+E); applies a recipe file
+  // chosen in an open dialog to the loaded photo as one step (Ctrl+Shift+E). Before a photo
+  // is loaded both say so and do nothing else. Errors go to the error report.
+  void SaveRecipe();
+  void ApplyRecipe();
+  // ApplyRecipe once the file is chosen: the loaded photo brought to the recipe's size and
+  // run through its steps, as zumo-batch runs it, becomes the shown picture and the base;
+  // the sliders go to 0 and the size choice to the recipe's size without their handlers
+  // running, ActiveGroup to 0. A recipe that cannot be read changes nothing.
+  void ApplyRecipeFile(const QString& path);
+  // The recipe commands' dialogs, made when first needed (they are not part of the window's
+  // own controls).
+  QFileDialog& RecipeSaveDialog();
+  QFileDialog& RecipeOpenDialog();
+
  public slots:
   void RGButton1Click();  // quit
   void RGButton2Click();  // load
@@ -139,6 +156,11 @@ class TForm1 : public QWidget {
   void UpdateCommands();
   void ShowComparison();
   void ShowSizedPhoto(const zumo::Bitmap& photo);
+  // The recipe commands inside their handlers (Unit1Recipes.cpp).
+  void RequirePhoto() const;
+  void SaveRecipeNow();
+  void ChooseAndApplyRecipe();
+  void ApplyRecipeNow(const QString& path);
   zumo::SizePreset SelectedSizePreset() const;
 
   std::unique_ptr<Ui::TForm1> ui;
@@ -165,6 +187,10 @@ class TForm1 : public QWidget {
   std::optional<zumo::Bitmap> compare_picture_;
   bool compare_key_ = false, compare_mouse_ = false, compare_menu_ = false;
   QMenu* photo_menu_ = nullptr;
+  zumo::app::StoreRecipes recipes_;
+  QFileDialog* recipe_save_dialog_ = nullptr;
+  QFileDialog* recipe_open_dialog_ = nullptr;
+  QString last_recipe_name_;
   QAction* undo_action_ = nullptr;
   QAction* redo_action_ = nullptr;
   QAction* fit_action_ = nullptr;

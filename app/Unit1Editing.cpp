@@ -35,6 +35,7 @@ WindowState TForm1::CaptureState() const {
   for (int i = 0; i < 4; ++i)
     if (presets[i]->isChecked()) state.size_preset = i;
   state.compare_picture = compare_picture_;
+  state.recipes = recipes_;
   return state;
 }
 
@@ -63,6 +64,7 @@ void TForm1::RestoreState(const WindowState& state) {
     presets[state.size_preset]->setChecked(true);
   }
   compare_picture_ = state.compare_picture;
+  recipes_ = state.recipes;
 }
 
 void TForm1::RecordStep(const WindowState& before, Step step) {
@@ -224,6 +226,9 @@ void TForm1::SetUpEditing() {
   command("読み込み", {QKeySequence(Qt::CTRL | Qt::Key_O)}, [this] { emit ui->RGButton2->clicked(); });
   command("保存", {QKeySequence(Qt::CTRL | Qt::Key_S)}, [this] { emit ui->RGButton3->clicked(); });
   command("終了", {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { emit ui->RGButton1->clicked(); });
+  QAction* save_recipe = command("レシピを保存…", {QKeySequence(Qt::CTRL | Qt::Key_E)}, [this] { SaveRecipe(); });
+  QAction* apply_recipe =
+      command("レシピを適用…", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E)}, [this] { ApplyRecipe(); });
 
   photo_menu_ = new QMenu(this);
   photo_menu_->addAction(undo_action_);
@@ -233,6 +238,9 @@ void TForm1::SetUpEditing() {
   photo_menu_->addAction(actual_size_action_);
   photo_menu_->addSeparator();
   photo_menu_->addAction(compare_action_);
+  photo_menu_->addSeparator();
+  photo_menu_->addAction(save_recipe);
+  photo_menu_->addAction(apply_recipe);
   connect(photo_menu_, &QMenu::aboutToShow, this, [this] { UpdateCommands(); });
   ui->Image1->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(ui->Image1, &QWidget::customContextMenuRequested, this,

@@ -21,17 +21,22 @@ using namespace slider_groups;
 // becomes the base and Set_Int puts every slider back to 0, re-entering the handlers of
 // the sliders it moves; the change that caused the switch is therefore not applied. Then
 // the group's operation makes WorkBitmap the base as changed with the positions as they
-// stand now, and the shown picture takes the result.
+// stand now, and the shown picture takes the result. The recipes follow the pictures: the
+// shown one is the base's with the step the operation returns.
 template <class Operation>
 void SliderChange(TForm1& form, std::int32_t group, Operation operation) {
   Ui::TForm1& ui = form.Controls();
+  zumo::app::StoreRecipes& recipes = form.Recipes();
   if (ActiveGroup != group) {
     ActiveGroup = group;
     ui.Image2->Bitmap().Assign(ui.Image1->Bitmap());
+    recipes.base = recipes.shown;
     form.Set_Int();
   }
-  operation(ui.Image2->Bitmap(), *WorkBitmap);
+  const zumo::Step step = operation(ui.Image2->Bitmap(), *WorkBitmap);
   ui.Image1->AssignBitmap(*WorkBitmap);
+  recipes.shown = recipes.base;
+  if (!zumo::ChangesNothing(step)) recipes.shown.steps.push_back(step);
 }
 
 // An operation that changes WorkBitmap in place, after WorkBitmap takes the base. The
@@ -41,7 +46,7 @@ template <class InPlace>
 auto OnCopyOfBase(InPlace in_place) {
   return [in_place](const zumo::Bitmap& base, zumo::Bitmap& work) {
     work.Assign(base);
-    in_place(work);
+    return in_place(work);
   };
 }
 
@@ -52,6 +57,7 @@ void ColourChange(TForm1& form) {
   SliderChange(form, kColour, OnCopyOfBase([&ui](zumo::Bitmap& target) {
     const auto shift = zumo::sliders::ColourShiftFor(ui.TrackBar1->value(), ui.TrackBar2->value(), ui.TrackBar3->value());
     WorkBitmap->ShiftRGB(shift.red, shift.green, shift.blue, target);
+    return zumo::Step{zumo::StepKind::ShiftRgb, {shift.red, shift.green, shift.blue}};
   }));
 }
 
@@ -63,7 +69,9 @@ void TForm1::TrackBar3Change() { ColourChange(*this); }
 
 void TForm1::TrackBar4Change() {
   SliderChange(*this, kContrast, OnCopyOfBase([this](zumo::Bitmap& target) {
-    WorkBitmap->Contrast(zumo::sliders::ContrastFor(ui->TrackBar4->value()), target);
+    const int percent = zumo::sliders::ContrastFor(ui->TrackBar4->value());
+    WorkBitmap->Contrast(percent, target);
+    return zumo::Step{zumo::StepKind::Contrast, {percent}};
   }));
 }
 
@@ -77,18 +85,23 @@ void TForm1::TrackBar5Change() {
       WorkBitmap->Sharpen(sharpness.amount, base, target);
     else
       WorkBitmap->BoxBlur(sharpness.amount, base, target);
+    return zumo::Step{sharpness.sharpen ? zumo::StepKind::Sharpen : zumo::StepKind::BoxBlur, {sharpness.amount}};
   });
 }
 
 void TForm1::TrackBar6Change() {
   SliderChange(*this, kBrightness, OnCopyOfBase([this](zumo::Bitmap& target) {
-    WorkBitmap->Brightness(target, zumo::sliders::BrightnessFor(ui->TrackBar6->value()));
+    const std::int16_t amount = zumo::sliders::BrightnessFor(ui->TrackBar6->value());
+    WorkBitmap->Brightness(target, amount);
+    return zumo::Step{zumo::StepKind::Brightness, {amount}};
   }));
 }
 
 void TForm1::TrackBar7Change() {
   SliderChange(*this, kMonochrome, OnCopyOfBase([this](zumo::Bitmap& target) {
-    WorkBitmap->Desaturate(target, zumo::sliders::DesaturationFor(ui->TrackBar7->value()));
+    const std::uint8_t amount = zumo::sliders::DesaturationFor(ui->TrackBar7->value());
+    WorkBitmap->Desaturate(target, amount);
+    return zumo::Step{zumo::StepKind::Desaturate, {amount}};
   }));
 }
 
@@ -102,8 +115,10 @@ void TForm1::RGButton4Click() {
   // Set_Int may rebuild the shown picture from its slider handlers: keep the picture as
   // shown in Image11 and put it back afterwards.
   ui->Image11->AssignBitmap(ui->Image1->Bitmap());
+  const zumo::Recipe shown = recipes_.shown;
   Set_Int();
   ui->Image1->AssignBitmap(ui->Image11->Bitmap());
+  recipes_.shown = shown;
 
   // Image11 takes the sharpened picture's size, so its size and the picture's agree and
   // the engine's radius classes are the ones of Image11.
@@ -111,6 +126,8 @@ void TForm1::RGButton4Click() {
   ui->Image11->AssignBitmap(glow.sharpened);
   ui->Image1->AssignBitmap(glow.result);
   ui->Image2->Bitmap().Assign(ui->Image1->Bitmap());
+  recipes_.shown.steps.push_back(zumo::Step{zumo::StepKind::Zumo});
+  recipes_.base = recipes_.shown;
 }
 
 // Runs the selected preset technique on the loaded photo brought to the selected size.
@@ -122,6 +139,7 @@ void TForm1::RGButton5Click() {
   const zumo::Bitmap base = zumo::BringToPreset(*WorkBitmap, SelectedSizePreset());
   ui->Image1->AssignBitmap(base);
   ui->Image2->AssignBitmap(base);
+  recipes_.shown = recipes_.base = zumo::Recipe{SelectedSizePreset(), {}};
 
   zumo::Technique technique = zumo::Technique::Omakase;  // RadioButton2, selected at start
   if (ui->RadioButton3->isChecked())
@@ -134,8 +152,11 @@ void TForm1::RGButton5Click() {
   zumo::TechniqueResult chain = zumo::ApplyTechnique(*WorkBitmap, ui->Image2->Bitmap(), technique);
   ui->Image1->AssignBitmap(chain.result);
   if (chain.scratch) ui->Image11->AssignBitmap(*chain.scratch);
+  recipes_.shown.steps.push_back(zumo::Step{zumo::StepKind::Technique, {}, 0.0, technique});
 
   ui->Image2->AssignBitmap(ui->Image1->Bitmap());
+  recipes_.base = recipes_.shown;
   Set_Int();
   ui->Image1->AssignBitmap(ui->Image2->Bitmap());
+  recipes_.shown = recipes_.base;
 }
