@@ -28,7 +28,7 @@ class ModalScript {
 
   // The next file dialog: type `name` into its name field and confirm.
   ModalScript& ChooseFile(const QString& name) {
-    steps_.push_back([name](QWidget* modal) {
+    Add([name](QWidget* modal) {
       auto* dialog = qobject_cast<QFileDialog*>(modal);
       if (!dialog) return false;
       // A file the dialog selected in its list on its own (the proposed name, once the
@@ -46,7 +46,7 @@ class ModalScript {
   }
   // The next file dialog: look at it, then cancel.
   ModalScript& CancelFile(std::function<void(QFileDialog*)> inspect = {}) {
-    steps_.push_back([inspect](QWidget* modal) {
+    Add([inspect](QWidget* modal) {
       auto* dialog = qobject_cast<QFileDialog*>(modal);
       if (!dialog) return false;
       if (inspect) inspect(dialog);
@@ -57,7 +57,7 @@ class ModalScript {
   }
   // The next message box: keep its title, text and icon, then press OK.
   ModalScript& AcknowledgeMessage() {
-    steps_.push_back([this](QWidget* modal) {
+    Add([this](QWidget* modal) {
       auto* box = qobject_cast<QMessageBox*>(modal);
       if (!box) return false;
       titles_ << box->windowTitle();
@@ -78,6 +78,14 @@ class ModalScript {
   const QStringList& Unexpected() const { return unexpected_; }
 
  private:
+  // A step is added between actions, when no modal window is open: whatever opens next is
+  // a new opening, even of the dialog object seen last (a test that blocked the event loop
+  // in between, running a program, gave the timer no chance to see it closed).
+  void Add(std::function<bool(QWidget*)> step) {
+    last_ = nullptr;
+    steps_.push_back(std::move(step));
+  }
+
   void Poll() {
     QWidget* modal = QApplication::activeModalWidget();
     if (!modal) {
