@@ -200,6 +200,53 @@ TEST_F(BatchRun, BadArgumentsExitWithUsageAndWriteNothing) {
   }
 }
 
+TEST_F(BatchRun, ARecipeRunsFirstAndFurtherStepsAfterIt) {
+  const std::string recipe = dir_.File("look.zumo");
+  std::ofstream(recipe) << "zumo-recipe 1\nsize 800\ncontrast percent=30\nzumo\n";
+  WritePhotoFile(test::PhotoLikeBitmap(1000, 500, 3), input_, SaveFormat::Bmp);
+  const std::string by_recipe = dir_.File("by-recipe.bmp"), by_steps = dir_.File("by-steps.bmp");
+  ASSERT_EQ(RunTool({"--recipe", recipe, "--brightness", "-9", input_, by_recipe}).code, kExitSuccess);
+  ASSERT_EQ(RunTool({"--size", "800", "--contrast", "30", "--zumo", "--brightness", "-9", input_, by_steps}).code,
+            kExitSuccess);
+  EXPECT_EQ(FileBytes(by_recipe), FileBytes(by_steps));
+
+  // Many photos with a recipe: each result is the one-photo run's.
+  const std::string folder = dir_.File("out");
+  ASSERT_EQ(RunTool({"--recipe", recipe, "--brightness", "-9", "--format", "bmp", "--output-folder", folder, input_}).code,
+            kExitSuccess);
+  EXPECT_EQ(FileBytes(folder + "/photo.bmp"), FileBytes(by_steps));
+
+  // A JPEG carries the recipe it was made with; one without a recipe is refused.
+  const std::string carrier = dir_.File("carrier.jpg");
+  WritePhotoFile(photo_, carrier, SaveFormat::Jpeg, 90, FileBytes(recipe));
+  const Outcome printed = RunTool({"--print-recipe", carrier});
+  EXPECT_EQ(printed.code, kExitSuccess);
+  EXPECT_EQ(printed.out, "zumo-recipe 1\nsize 800\ncontrast percent=30\nzumo\n");
+  const std::string by_photo = dir_.File("by-photo.bmp");
+  ASSERT_EQ(RunTool({"--recipe-from", carrier, "--brightness", "-9", input_, by_photo}).code, kExitSuccess);
+  EXPECT_EQ(FileBytes(by_photo), FileBytes(by_steps));
+
+  const std::string plain = dir_.File("plain.jpg");
+  WritePhotoFile(photo_, plain, SaveFormat::Jpeg, 90);
+  const std::string bad = dir_.File("bad.zumo");
+  std::ofstream(bad) << "zumo-recipe 1\nnoise amount=300\n";
+  const std::pair<std::vector<std::string>, int> refusals[] = {
+      {{"--recipe-from", plain, input_, dir_.File("x.bmp")}, kExitFileError},
+      {{"--print-recipe", plain}, kExitFileError},
+      {{"--recipe", bad, input_, dir_.File("x.bmp")}, kExitFileError},
+      {{"--recipe", dir_.File("missing.zumo"), input_, dir_.File("x.bmp")}, kExitFileError},
+      {{"--recipe", recipe, "--size", "800", input_, dir_.File("x.bmp")}, kExitUsage},
+      {{"--recipe", recipe, "--recipe-from", carrier, input_, dir_.File("x.bmp")}, kExitUsage},
+      {{"--print-recipe", carrier, "extra"}, kExitUsage},
+  };
+  for (const auto& [args, code] : refusals) {
+    const Outcome r = RunTool(args);
+    EXPECT_EQ(r.code, code) << args[0] << " " << args[1] << ": " << r.err;
+    EXPECT_FALSE(fs::exists(dir_.File("x.bmp")));
+  }
+  EXPECT_NE(RunTool({"--recipe", bad, input_, dir_.File("x.bmp")}).err.find("2 行目"), std::string::npos);
+}
+
 TEST_F(BatchRun, MissingInputFailsAndKeepsAnExistingOutput) {
   const std::string output = dir_.File("out.bmp");
   { std::ofstream(output, std::ios::binary) << "keep me"; }

@@ -1,0 +1,110 @@
+#include "Lib/recipe/Recipe.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Error.h"
+#include "platform/JpegImage.h"
+#include "platform/PhotoFile.h"
+#include "support/ErrorMessage.h"
+#include "support/TestPictures.h"
+
+namespace zumo {
+namespace {
+
+using test::MessageOf;
+
+// One step of every kind, with values at the ends of their ranges.
+Recipe EveryKind() {
+  Recipe recipe{SizePreset::Long1024, {}};
+  recipe.steps = {{StepKind::ShiftRgb, {-255, 0, 255}},
+                  {StepKind::Contrast, {-100}},
+                  {StepKind::Brightness, {255}},
+                  {StepKind::Grayscale},
+                  {StepKind::Desaturate, {0}},
+                  {StepKind::Noise, {255}},
+                  {StepKind::Gamma, {}, 1.2},
+                  {StepKind::BoxBlur, {90}},
+                  {StepKind::Sharpen, {255}},
+                  {StepKind::Rank, {1}},
+                  {StepKind::Edge},
+                  {StepKind::Resample, {10922, 32767}},
+                  {StepKind::Zumo},
+                  {StepKind::Technique, {}, 0.0, Technique::Yarisugi}};
+  return recipe;
+}
+
+TEST(Recipe, EveryStepAndSizeReadsBackAsWritten) {
+  Recipe recipe = EveryKind();
+  for (const auto& [preset, name] : SizePresetNames()) {
+    recipe.size = preset;
+    const std::string text = FormatRecipe(recipe);
+    EXPECT_EQ(ParseRecipe(text, "r.zumo"), recipe) << text;
+  }
+  EXPECT_EQ(FormatRecipe(Recipe{}), "zumo-recipe 1\nsize as-loaded\n");
+  // What a person may write by hand: a byte-order mark, CRLF, comments, blank lines, tabs,
+  // parameters in any order, no size line.
+  const Recipe by_hand = ParseRecipe("\xEF\xBB\xBF# my look\r\n\r\nzumo-recipe 1\r\n  shift-rgb\tblue=3 red=1 green=2\n# end\n",
+                                     "r.zumo");
+  EXPECT_EQ(by_hand, (Recipe{SizePreset::AsLoaded, {{StepKind::ShiftRgb, {1, 2, 3}}}}));
+}
+
+TEST(Recipe, RefusalsNameTheLineAndTheReason) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"", "レシピ r.zumo は空です"},
+      {"size 800\n", "1 行目: 最初に \"zumo-recipe 1\" の行が必要です"},
+      {"zumo-recipe 2\n", "1 行目: 版 2 のレシピには対応していません"},
+      {"zumo-recipe 1\nblur radius=3\n", "2 行目: 不明な処理です: blur"},
+      {"zumo-recipe 1\n\nbox-blur\n", "3 行目: box-blur には radius=… が必要です"},
+      {"zumo-recipe 1\nbox-blur radius=91\n", "2 行目: box-blur の radius の値 91 は範囲外です (0〜90)"},
+      {"zumo-recipe 1\nbox-blur radius=3 size=2\n", "2 行目: box-blur に size=2 という値はありません"},
+      {"zumo-recipe 1\nbox-blur radius=3 radius=4\n", "2 行目: box-blur の radius が二度あります"},
+      {"zumo-recipe 1\ncontrast percent=1.5\n", "2 行目: contrast の percent の値 \"1.5\" は整数ではありません"},
+      {"zumo-recipe 1\ngamma gamma=nan\n", "2 行目: gamma の gamma の値 \"nan\" は数値ではありません"},
+      {"zumo-recipe 1\ntechnique name=Omakase\n", "2 行目: technique の name の値 \"Omakase\" は不明です"},
+      {"zumo-recipe 1\nzumo\nsize 800\n", "3 行目: size は処理より前に書いてください"},
+      {"zumo-recipe 1\nsize 800\nsize 800\n", "3 行目: size が二度あります"},
+      {"zumo-recipe 1\nsize 640\n", "2 行目: size の値は as-loaded, 1600, 1024, 800 のいずれかです"},
+      {"zumo-recipe 1\n# \xFF\n", "レシピ r.zumo は UTF-8 の文字として読めません"},
+  };
+  for (const auto& [text, expected] : cases) {
+    const std::string message = MessageOf([&] { ParseRecipe(text, "r.zumo"); });
+    EXPECT_NE(message.find(expected), std::string::npos) << text << "\n-> " << message;
+  }
+}
+
+TEST(Recipe, StepsLeftOutAsChangingNothingChangeNothing) {
+  const Bitmap picture = test::RandomBitmap(67, 23, 5);
+  const Step steps[] = {{StepKind::ShiftRgb, {0, 0, 0}}, {StepKind::Contrast, {0}}, {StepKind::Brightness, {0}},
+                        {StepKind::BoxBlur, {0}},        {StepKind::Desaturate, {0}}, {StepKind::ShiftRgb, {0, 1, 0}}};
+  for (const Step& step : steps) {
+    TABitmap work;
+    const bool unchanged = SamePixels(ApplySteps(work, picture, {step}), picture);
+    EXPECT_EQ(ChangesNothing(step), unchanged) << InfoOf(step.kind).name;
+  }
+}
+
+TEST(Recipe, ALongRecipeTravelsInAJpegsCommentsWithoutChangingItsPixels) {
+  Recipe recipe{SizePreset::Long800, {}};
+  for (int i = 0; i < 4000; ++i) recipe.steps.push_back({StepKind::ShiftRgb, {i % 255, -(i % 7), 3}});
+  const std::string text = FormatRecipe(recipe);
+  ASSERT_GT(text.size(), 2u * 65533) << "more than two markers";
+  const Bitmap picture = test::PhotoLikeBitmap(40, 30);
+  const std::vector<std::uint8_t> with = EncodeJpeg(picture, 85, text);
+  EXPECT_EQ(ReadJpegComment(with), text);
+  EXPECT_TRUE(SamePixels(DecodeJpeg(with), DecodeJpeg(EncodeJpeg(picture, 85))));
+  EXPECT_EQ(ReadJpegComment(EncodeJpeg(picture, 85)), "");
+
+  test::TempDir dir;
+  const std::string plain = dir.File("plain.jpg");
+  WritePhotoFile(picture, plain, SaveFormat::Jpeg, 85, "a comment of somebody else");
+  EXPECT_EQ(MessageOf([&] { ReadRecipeFromJpeg(plain); }), "写真 " + plain + " にはレシピがありません");
+  const std::string carried = dir.File("carried.jpg");
+  WritePhotoFile(picture, carried, SaveFormat::Jpeg, 85, text);
+  EXPECT_EQ(ReadRecipeFromJpeg(carried), recipe);
+}
+
+}  // namespace
+}  // namespace zumo
