@@ -2,9 +2,7 @@
 // its left, so the result is a recurrence in raster order; it is computed exactly, but
 // without summing each window anew:
 //  - for every column a sum over the window's rows except the current one: new values
-//    of the rows above, old values of the rows below. Rows of the same parity keep their
-//    own sums and step them two rows at a time, so that with two threads (one per
-//    parity) neither reads what the other writes besides the picture itself.
+//    of the rows above, old values of the rows below, stepped from the row above's.
 //  - along the row a running sum of those column sums plus the current row, whose left
 //    part is new and right part still old.
 // Cost therefore does not depend on the radius. The three channels are independent
@@ -109,13 +107,13 @@ struct BlurJob {
   std::vector<std::uint64_t> reciprocal;     // by pixel count n
   std::vector<int> columns_in_window;        // by x
   std::vector<std::uint8_t> zero_row;        // stands in for rows outside the picture
-  // Padded, 3 per column, by row parity, so each thread steps its own sums two rows at a
-  // time and never reads the other's. At most 2 * 90 rows of 255: 16 bits suffice, and
-  // the vectorised updates then take eight columns at a time.
+  // Padded, 3 per column, by row parity: a row steps the row above's sums into its own
+  // array. With two threads a row reads the other thread's sums only where that row is
+  // final, and overwrites the sums of two rows up only where the row between has read
+  // them (it is final there) and the row two up has used them (it is further ahead
+  // still). At most 2 * 90 rows of 255: 16 bits suffice, and the vectorised updates then
+  // take eight columns at a time.
   std::vector<std::uint16_t> column_sums[2];
-  // In place, by row parity: the old values of the row after the one a thread works on,
-  // kept until its next row, by when the other thread has overwritten them.
-  std::vector<std::uint8_t> next_old[2];
   ThreadState state[2];
   RowProgress progress;
 
@@ -132,67 +130,48 @@ struct BlurJob {
     for (auto& st : state) {
       st.reciprocal.resize(w);
     }
-    // The sums as they were two rows before each thread's first row: rows -2 and -1 have
-    // the old rows 0..r - 2 and 0..r - 1 below them. Row 1 steps past row 0, which the
-    // other thread overwrites: its old values are kept now, before any thread runs.
-    std::uint16_t* const even = column_sums[0].data() + 3 * pad;
-    std::uint16_t* const odd = column_sums[1].data() + 3 * pad;
+    // The sums of row -1, which row 0 steps from: the old rows 0..r - 1 below it.
+    std::uint16_t* const above_first = column_sums[1].data() + 3 * pad;
     for (int k = 0; k <= std::min(h - 1, r - 1); ++k) {
       const std::uint8_t* const old = in[k];
-      for (int i = 0; i < 3 * w; ++i) {
-        if (k <= r - 2) even[i] = static_cast<std::uint16_t>(even[i] + old[i]);
-        odd[i] = static_cast<std::uint16_t>(odd[i] + old[i]);
-      }
+      for (int i = 0; i < 3 * w; ++i) above_first[i] = static_cast<std::uint16_t>(above_first[i] + old[i]);
     }
-    next_old[0].assign(3 * static_cast<std::size_t>(w), 0);
-    next_old[1].assign(in[0], in[0] + 3 * static_cast<std::size_t>(w));
   }
 
   const std::uint8_t* OldOrZero(int y) const noexcept { return y >= 0 && y < height ? in[y] : zero_row.data(); }
   const std::uint8_t* NewOrZero(int y) const noexcept { return y >= 0 && y < height ? out[y] : zero_row.data(); }
 
-  // The rows one row's step reads and writes. From the sums two rows up, rows y - 2 and
-  // y - 1 move from below to above (old out, new in), rows y - 2 - r and y - 1 - r leave
-  // at the top and rows y + r - 1 and y + r enter at the bottom; the current row y leaves
-  // the sum too.
+  // The rows one row's step reads and writes. From the row above's sums, row y - 1 comes
+  // in at the top (new), row y - 1 - r leaves there and row y + r enters at the bottom
+  // (old); the current row y leaves the sum. In place the current row's old values are
+  // still there ahead of the pixels already written, and the rows below are untouched.
   struct RowStep {
     const std::uint8_t* row_old;
     std::uint8_t* row;
-    std::uint16_t* sums;     // this parity's column sums, at column 0 of the padded array
-    std::uint8_t* kept_old;  // in place: the old values of row y + 1, for the next step
-    const std::uint8_t *new_two_up, *new_above, *leaving_first, *leaving_second;
-    const std::uint8_t *entering_first, *entering_second, *old_below, *old_above;
+    const std::uint16_t* sums_above;  // the row above's column sums, at column 0
+    std::uint16_t* sums;              // this row's, at column 0 of the padded array
+    const std::uint8_t *new_above, *leaving, *entering;
   };
 
-  // into: the input and output rows differ, so the old values of every row stay at hand
-  // and need not be kept.
-  template <bool into>
   RowStep StepFor(int y) noexcept;
 
   // 2^38 / n for each pixel's window size n on row y, cached per thread while the row
   // count of the windows stays the same.
   const std::uint64_t* RowReciprocals(int y) noexcept;
 
-  template <bool into>
   void Row(int y) noexcept;
 };
 
-template <bool into>
 BlurJob::RowStep BlurJob::StepFor(int y) noexcept {
   const int r = radius;
   RowStep step;
   step.row_old = in[y];
   step.row = out[y];
+  step.sums_above = column_sums[(y + 1) & 1].data() + 3 * pad;
   step.sums = column_sums[y & 1].data() + 3 * pad;
-  step.kept_old = next_old[y & 1].data();
-  step.new_two_up = NewOrZero(y - 2);
   step.new_above = NewOrZero(y - 1);
-  step.leaving_first = NewOrZero(y - 2 - r);
-  step.leaving_second = NewOrZero(y - 1 - r);
-  step.entering_first = OldOrZero(y + r - 1);
-  step.entering_second = OldOrZero(y + r);
-  step.old_below = OldOrZero(y + 1);
-  step.old_above = into ? OldOrZero(y - 1) : step.kept_old;
+  step.leaving = NewOrZero(y - 1 - r);
+  step.entering = OldOrZero(y + r);
   return step;
 }
 
@@ -208,22 +187,17 @@ const std::uint64_t* BlurJob::RowReciprocals(int y) noexcept {
 
 // Makes sums[c] the row's column sum (rows above new, rows below old) for c in [c0, c1),
 // and stores sum plus the current row's old value, the amount the column brings into a
-// window, at entering[c - c0]. Row y - 1 must be final up to c1. In place, row y + 1 is
-// still old there (it waits for this row to be r + 1 pixels ahead), so its old values
-// are kept for this thread's next row. The arithmetic wraps in 16 bits and every result
-// fits.
-template <bool into>
+// window, at entering[c - c0]. Row y - 1 must be final up to c1. The arithmetic wraps in
+// 16 bits and every result fits.
 __attribute__((always_inline)) inline void ComputeColumns(const BlurJob::RowStep& s, int c0, int c1,
                                                           std::uint16_t* entering) noexcept {
   // Each element reads and writes its own column only (the arrays are distinct).
 #pragma GCC ivdep
   for (int i = 3 * c0; i < 3 * c1; ++i) {
-    const auto brings = static_cast<std::uint16_t>(s.sums[i] + s.new_two_up[i] + s.new_above[i] -
-                                                   s.leaving_first[i] - s.leaving_second[i] + s.entering_first[i] +
-                                                   s.entering_second[i] - s.old_above[i]);
+    const auto brings =
+        static_cast<std::uint16_t>(s.sums_above[i] + s.new_above[i] - s.leaving[i] + s.entering[i]);
     s.sums[i] = static_cast<std::uint16_t>(brings - s.row_old[i]);
     entering[i - 3 * c0] = brings;
-    if constexpr (!into) s.kept_old[i] = s.old_below[i];
   }
 }
 
@@ -242,11 +216,10 @@ __attribute__((always_inline)) inline void RunRecurrence(int w, int r, std::uint
   }
 }
 
-template <bool into>
 void BlurJob::Row(int y) noexcept {
   const int w = width;
   const int r = radius;
-  const RowStep step = StepFor<into>(y);
+  const RowStep step = StepFor(y);
   const std::uint64_t* const recip = RowReciprocals(y);
   RowTurn turn(progress, y);
 
@@ -254,7 +227,7 @@ void BlurJob::Row(int y) noexcept {
   alignas(64) std::uint16_t entering[3 * (kRun + kMaxBlurRadius + 1)];
   const int first_columns = std::min(w, r + 1);
   turn.NeedAbove(first_columns);
-  ComputeColumns<into>(step, 0, first_columns, entering);
+  ComputeColumns(step, 0, first_columns, entering);
   std::uint32_t s0 = 0, s1 = 0, s2 = 0;
   for (int c = 0; c < first_columns; ++c) {
     s0 += entering[3 * c];
@@ -272,7 +245,7 @@ void BlurJob::Row(int y) noexcept {
     const int inside = c1 > c0 ? 3 * (c1 - c0) : 0;
     if (inside > 0) {
       turn.NeedAbove(c1);
-      ComputeColumns<into>(step, c0, c1, entering);
+      ComputeColumns(step, c0, c1, entering);
     }
     std::fill(entering + inside, entering + count, std::uint16_t{0});
     // What the running sum gains and loses at each pixel, apart from the new value of
@@ -293,7 +266,7 @@ void BoxBlurInPlace(int radius, Bitmap& target, bool two_threads) {
   if (radius <= 0 || target.Empty()) return;
   const auto rows = TABitmap::ScanlineTable(target);
   BlurJob job(target.Width(), target.Height(), radius, rows.get(), rows.get());
-  RunRows(target.Height(), two_threads, [&job](int y) { job.Row<false>(y); });
+  RunRows(target.Height(), two_threads, [&job](int y) { job.Row(y); });
 }
 
 void BoxBlurInto(int radius, const Bitmap& source, Bitmap& target, bool two_threads) {
@@ -308,7 +281,7 @@ void BoxBlurInto(int radius, const Bitmap& source, Bitmap& target, bool two_thre
   const auto out_rows = TABitmap::ScanlineTable(result);
   const auto in_rows = SourceRows(source);
   BlurJob job(source.Width(), source.Height(), radius, in_rows.get(), out_rows.get());
-  RunRows(source.Height(), two_threads, [&job](int y) { job.Row<true>(y); });
+  RunRows(source.Height(), two_threads, [&job](int y) { job.Row(y); });
   target.Assign(result);
 }
 
