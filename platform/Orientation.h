@@ -36,8 +36,8 @@ void CheckUprightSize(long long width, long long height, Orientation orientation
 
 // The stored picture turned upright: a new bitmap (the stored one is unchanged). Upright
 // returns a copy that shares the pixels. The quarter turns and diagonal mirrors go through
-// the picture in square tiles that fit the first-level cache, so that both the rows read and
-// the rows written stay cached while a tile is done.
+// the picture in bands of whole target rows, staged in the first-level cache and written out
+// a whole cache line at a time.
 Bitmap TurnUpright(const Bitmap& stored, Orientation orientation);
 
 }  // namespace zumo

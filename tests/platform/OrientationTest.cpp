@@ -48,8 +48,9 @@ Bitmap LiteralTurn(const Bitmap& stored, int tag) {
 }
 
 TEST(TurnUpright, EveryTagOnAwkwardSizesEqualsThePixelByPixelMeaning) {
-  // Sizes around the tile side (64) and with and without row padding.
-  const int sizes[][2] = {{1, 1}, {1, 7}, {7, 1}, {2, 2}, {3, 3}, {4, 5}, {63, 65}, {64, 64}, {129, 67}, {200, 3}};
+  // Sizes around the band and chunk side (64) and with and without row padding; 70 x 134
+  // turns into rows of three chunks, the last of six pixels.
+  const int sizes[][2] = {{1, 1}, {1, 7}, {7, 1}, {2, 2}, {3, 3}, {4, 5}, {63, 65}, {64, 64}, {129, 67}, {200, 3}, {70, 134}};
   for (int tag = 1; tag <= 8; ++tag) {
     for (const auto& size : sizes) {
       const Bitmap stored = test::RandomBitmap(size[0], size[1], 100 + tag);
