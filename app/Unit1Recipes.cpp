@@ -5,8 +5,11 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
+#include <utility>
+
 #include "BusyCursor.h"
 #include "DialogNames.h"
+#include "Lib/common/SizeStep.h"
 #include "Lib/recipe/Recipe.h"
 #include "SliderGroups.h"
 #include "Unit1.h"
@@ -76,11 +79,14 @@ void TForm1::ApplyRecipeNow(const QString& path) {
   const zumo::Recipe recipe = zumo::ReadRecipeFile(zumo::app::FileSystemPath(path));
   zumo::TABitmap work;
   const zumo::Bitmap result = zumo::ApplyRecipe(work, ui->Image3->Bitmap(), recipe);
+  // What hold-to-compare shows: the photo as the recipe's size choice puts it.
+  zumo::Bitmap compared = zumo::BringToPreset(ui->Image3->Bitmap(), recipe.size);
 
   WorkBitmap->Assign(work);
   ui->Image1->AssignBitmap(result);
   ui->Image2->AssignBitmap(result);
   recipes_.shown = recipes_.base = recipe;
+  compare_picture_ = std::move(compared);
   ActiveGroup = slider_groups::kNone;
   for (QSlider* slider : {ui->TrackBar1, ui->TrackBar2, ui->TrackBar3, ui->TrackBar4, ui->TrackBar5,
                           ui->TrackBar6, ui->TrackBar7}) {

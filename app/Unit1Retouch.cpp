@@ -3,6 +3,7 @@
 // the filter's and the techniques' pixel chains are the engine's (imaging/Techniques.h),
 // the same ones zumo-batch runs.
 #include <cstdint>
+#include <utility>
 
 #include "BusyCursor.h"
 #include "Lib/common/SizeStep.h"
@@ -34,9 +35,10 @@ void SliderChange(TForm1& form, std::int32_t group, Operation operation) {
     form.Set_Int();
   }
   const zumo::Step step = operation(ui.Image2->Bitmap(), *WorkBitmap);
+  zumo::Recipe shown = recipes.base;  // made first: nothing can fail once the picture is in
+  if (!zumo::ChangesNothing(step)) shown.steps.push_back(step);
   ui.Image1->AssignBitmap(*WorkBitmap);
-  recipes.shown = recipes.base;
-  if (!zumo::ChangesNothing(step)) recipes.shown.steps.push_back(step);
+  recipes.shown = std::move(shown);
 }
 
 // An operation that changes WorkBitmap in place, after WorkBitmap takes the base. The
@@ -124,10 +126,11 @@ void TForm1::RGButton4Click() {
   // the engine's radius classes are the ones of Image11.
   zumo::GlowResult glow = zumo::ApplyGlow(*WorkBitmap, ui->Image1->Bitmap(), zumo::kGlowSmallestRadius);
   ui->Image11->AssignBitmap(glow.sharpened);
+  zumo::Recipe filtered = recipes_.shown;
+  filtered.steps.push_back(zumo::Step{zumo::StepKind::Zumo});
   ui->Image1->AssignBitmap(glow.result);
   ui->Image2->Bitmap().Assign(ui->Image1->Bitmap());
-  recipes_.shown.steps.push_back(zumo::Step{zumo::StepKind::Zumo});
-  recipes_.base = recipes_.shown;
+  recipes_.shown = recipes_.base = std::move(filtered);
 }
 
 // Runs the selected preset technique on the loaded photo brought to the selected size.
@@ -150,9 +153,10 @@ void TForm1::RGButton5Click() {
     technique = zumo::Technique::Yarisugi;
 
   zumo::TechniqueResult chain = zumo::ApplyTechnique(*WorkBitmap, ui->Image2->Bitmap(), technique);
+  zumo::Recipe made{SelectedSizePreset(), {zumo::Step{zumo::StepKind::Technique, {}, 0.0, technique}}};
   ui->Image1->AssignBitmap(chain.result);
   if (chain.scratch) ui->Image11->AssignBitmap(*chain.scratch);
-  recipes_.shown.steps.push_back(zumo::Step{zumo::StepKind::Technique, {}, 0.0, technique});
+  recipes_.shown = std::move(made);
 
   ui->Image2->AssignBitmap(ui->Image1->Bitmap());
   recipes_.base = recipes_.shown;

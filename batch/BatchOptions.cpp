@@ -177,8 +177,10 @@ Options ParseArguments(const std::vector<std::string>& args) {
     }
   }
 
-  if (size_seen && (!options.recipe_file.empty() || !options.recipe_photo.empty()))
-    Fail("--size はレシピと一緒には指定できません (大きさはレシピが決めます)");
+  const bool with_recipe = !options.recipe_file.empty() || !options.recipe_photo.empty();
+  if (size_seen && with_recipe) Fail("--size はレシピと一緒には指定できません (大きさはレシピが決めます)");
+  // A recipe describes the photo as the window shows it: upright.
+  if (options.as_stored && with_recipe) Fail("--as-stored はレシピと一緒には指定できません");
   if (!options.output_folder.empty()) {
     if (files.empty()) Fail("入力ファイルを指定してください");
     if (!format_seen) options.format = SaveFormat::Jpeg;

@@ -89,7 +89,7 @@ struct Decoder {
 // nothing but libjpeg's own C frames. They return false when libjpeg raised an error.
 
 // The markers kept while the header is read, beside the ones libjpeg always reads.
-enum class KeptMarkers { None, Exif, Comments };
+enum class KeptMarkers { None, Exif };
 
 bool ReadHeaderPhase(Decoder& d, const std::uint8_t* data, std::size_t size, long max_memory, KeptMarkers kept) {
   InstallTrap(d.trap);
@@ -102,7 +102,6 @@ bool ReadHeaderPhase(Decoder& d, const std::uint8_t* data, std::size_t size, lon
   d.cinfo.progress = &d.progress;
   jpeg_mem_src(&d.cinfo, data, static_cast<unsigned long>(size));
   if (kept == KeptMarkers::Exif) jpeg_save_markers(&d.cinfo, JPEG_APP0 + 1, 0xFFFF);  // where EXIF lives
-  if (kept == KeptMarkers::Comments) jpeg_save_markers(&d.cinfo, JPEG_COM, 0xFFFF);
   jpeg_read_header(&d.cinfo, TRUE);
   return true;
 }
@@ -189,9 +188,6 @@ Orientation ExifOrientation(const jpeg_decompress_struct& cinfo) {
 
 // ---------------------------------------------------------------- encoding
 
-// A marker's length field counts itself: 65535 - 2 bytes of data at most.
-constexpr std::size_t kMaxMarkerBytes = 65533;
-
 struct Encoder {
   ErrorTrap trap{};
   jpeg_compress_struct cinfo{};
@@ -223,8 +219,8 @@ bool EncodePhase(Encoder& e, const Bitmap& picture, int quality, std::string_vie
   jpeg_set_quality(&e.cinfo, quality, TRUE);
   jpeg_start_compress(&e.cinfo, TRUE);
   // A comment longer than one marker holds goes into consecutive markers, read back joined.
-  for (std::size_t at = 0; at < comment.size(); at += kMaxMarkerBytes) {
-    const std::size_t length = std::min(kMaxMarkerBytes, comment.size() - at);
+  for (std::size_t at = 0; at < comment.size(); at += kMaxJpegCommentBytes) {
+    const std::size_t length = std::min(kMaxJpegCommentBytes, comment.size() - at);
     jpeg_write_marker(&e.cinfo, JPEG_COM, reinterpret_cast<const JOCTET*>(comment.data() + at),
                       static_cast<unsigned int>(length));
   }
@@ -291,13 +287,32 @@ Bitmap DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptions& o
   return picture;
 }
 
-std::string ReadJpegComment(std::span<const std::uint8_t> data) {
-  Decoder d;
-  StartDecoder(d, data, JpegDecodeOptions{}.max_libjpeg_memory, KeptMarkers::Comments);
-  std::string comment;
-  for (jpeg_saved_marker_ptr m = d.cinfo.marker_list; m != nullptr; m = m->next)
-    if (m->marker == JPEG_COM) comment.append(reinterpret_cast<const char*>(m->data), m->data_length);
-  return comment;
+std::vector<std::string> ReadJpegComments(std::span<const std::uint8_t> data, std::size_t max_bytes) {
+  // libjpeg's marker saver would keep every comment of a hostile file in memory, with no
+  // bound on their total; the segments before the first scan are simple to walk, so they
+  // are walked here and only the comments' first max_bytes are kept. Everything else is
+  // left to libjpeg, which checks the header as a decode would.
+  ReadJpegHeader(data);
+  std::vector<std::string> comments;
+  std::size_t kept = 0;
+  std::size_t at = 2;  // after SOI
+  while (at + 4 <= data.size() && data[at] == 0xFF) {
+    const std::uint8_t marker = data[at + 1];
+    if (marker == 0xFF) {  // fill byte
+      ++at;
+      continue;
+    }
+    if (marker == 0xDA || marker == 0xD9) break;  // the first scan, or the end
+    const std::size_t length = (std::size_t{data[at + 2]} << 8) | data[at + 3];
+    if (length < 2 || at + 2 + length > data.size()) break;
+    if (marker == 0xFE && kept < max_bytes) {
+      const std::size_t take = std::min(length - 2, max_bytes - kept);
+      comments.emplace_back(reinterpret_cast<const char*>(data.data() + at + 4), take);
+      kept += take;
+    }
+    at += 2 + length;
+  }
+  return comments;
 }
 
 std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, std::string_view comment) {
@@ -313,11 +328,12 @@ std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, std::st
   return std::vector<std::uint8_t>(e.buffer, e.buffer + e.size);
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::uintmax_t max_bytes) {
   const InputFile input = OpenInputFile(path);
   const auto size = static_cast<std::uintmax_t>(input.info.st_size);
-  if (size > kMaxFileBytes)
-    throw Error("ファイル " + path + " は大きすぎます（" + std::to_string(kMaxFileBytes / (1024 * 1024)) +
+  if (max_bytes == 0) max_bytes = kMaxFileBytes;
+  if (size > max_bytes)
+    throw Error("ファイル " + path + " は大きすぎます（" + std::to_string(std::max<std::uintmax_t>(1, max_bytes / (1024 * 1024))) +
                 " MB まで）");
   std::vector<std::uint8_t> bytes;
   try {

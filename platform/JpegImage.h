@@ -51,13 +51,17 @@ Bitmap DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptions& o
 // (COM) markers before the picture; it changes no pixel. An empty picture raises an Error.
 std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, std::string_view comment = {});
 
-// The text of a JPEG file's comment markers, joined in their order; empty when it has none.
-// Errors: those of ReadJpegHeader.
-std::string ReadJpegComment(std::span<const std::uint8_t> data);
+// The texts of a JPEG file's comment markers before its first scan, in their order, at most
+// max_bytes of them in all (the rest is cut off). Errors: those of ReadJpegHeader.
+std::vector<std::string> ReadJpegComments(std::span<const std::uint8_t> data, std::size_t max_bytes);
 
-// Reads a whole file into memory (bounded in size). Errors: "ファイル %s は開けません",
-// "ストリームからの読み込みエラー", and a message for a file too large to be a photo.
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+// The most data one comment marker holds: a longer text goes into consecutive markers.
+inline constexpr std::size_t kMaxJpegCommentBytes = 65533;
+
+// Reads a whole file into memory, refused beyond max_bytes (0: the largest photo file we
+// take). Errors: "ファイル %s は開けません", "ストリームからの読み込みエラー", and a message
+// for a file too large.
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::uintmax_t max_bytes = 0);
 
 // A JPEG picture object: holds a JPEG file's bytes (loaded from a file, header checked at
 // once, pixels decoded on first demand and kept), or a picture copied in for saving.

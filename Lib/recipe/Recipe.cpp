@@ -48,7 +48,7 @@ std::vector<std::string_view> Words(std::string_view line) {
 // Reads one step line; `where` starts every message.
 Step ParseStepLine(const std::vector<std::string_view>& words, const std::string& where) {
   const StepInfo* const info = FindStep(words[0]);
-  if (info == nullptr) throw Error(where + "不明な処理です: " + std::string(words[0]));
+  if (info == nullptr) throw Error(where + "不明な処理です: " + Quoted(words[0]));
   Step step{info->kind};
   std::vector<bool> seen(static_cast<std::size_t>(info->parameter_count), false);
   for (std::size_t w = 1; w < words.size(); ++w) {
@@ -59,7 +59,7 @@ Step ParseStepLine(const std::vector<std::string_view>& words, const std::string
     for (int p = 0; p < info->parameter_count; ++p)
       if (info->parameters[static_cast<std::size_t>(p)].name == key) index = p;
     if (index < 0 || equals == std::string_view::npos)
-      throw Error(where + std::string(info->name) + " に " + std::string(word) + " という値はありません");
+      throw Error(where + std::string(info->name) + " に " + Quoted(word) + " という値はありません");
     if (seen[static_cast<std::size_t>(index)])
       throw Error(where + std::string(info->name) + " の " + std::string(key) + " が二度あります");
     seen[static_cast<std::size_t>(index)] = true;
@@ -93,6 +93,8 @@ std::string FormatRecipe(const Recipe& recipe) {
 
 Recipe ParseRecipe(std::string_view text, const std::string& source) {
   const std::string name = "レシピ " + source;
+  if (text.size() > kMaxRecipeBytes)
+    throw Error(name + " は大きすぎます（" + std::to_string(kMaxRecipeBytes / 1024) + " KB まで）");
   if (!IsUtf8(text)) throw Error(name + " は UTF-8 の文字として読めません");
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   Recipe recipe;
@@ -112,7 +114,7 @@ Recipe ParseRecipe(std::string_view text, const std::string& source) {
         throw Error(where + "最初に \"" + std::string(kVersionWord) + " " + std::to_string(kRecipeVersion) +
                     "\" の行が必要です");
       if (words[1] != std::to_string(kRecipeVersion))
-        throw Error(where + "版 " + std::string(words[1]) + " のレシピには対応していません (対応は " +
+        throw Error(where + "版 " + Quoted(words[1]) + " のレシピには対応していません (対応は " +
                     std::to_string(kRecipeVersion) + ")");
       versioned = true;
       continue;
@@ -133,7 +135,7 @@ Recipe ParseRecipe(std::string_view text, const std::string& source) {
 }
 
 Recipe ReadRecipeFile(const std::string& path) {
-  const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+  const std::vector<std::uint8_t> bytes = ReadWholeFile(path, kMaxRecipeBytes);
   return ParseRecipe(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), path);
 }
 
@@ -143,9 +145,14 @@ void WriteRecipeFile(const Recipe& recipe, const std::string& path) {
 }
 
 Recipe ReadRecipeFromJpeg(const std::string& path) {
-  const std::string comment = ReadJpegComment(ReadWholeFile(path));
-  if (!comment.starts_with(kVersionWord)) throw Error("写真 " + path + " にはレシピがありません");
-  return ParseRecipe(comment, path);
+  const std::vector<std::string> comments = ReadJpegComments(ReadWholeFile(path), kMaxRecipeBytes + 1);
+  auto first = comments.begin();
+  while (first != comments.end() && !first->starts_with(kVersionWord)) ++first;
+  if (first == comments.end()) throw Error("写真 " + path + " にはレシピがありません");
+  std::string text = *first;
+  for (auto part = first; part + 1 != comments.end() && part->size() == kMaxJpegCommentBytes; ++part)
+    text += part[1];
+  return ParseRecipe(text, path);
 }
 
 Bitmap ApplyRecipe(TABitmap& work, const Bitmap& photo, const Recipe& recipe) {

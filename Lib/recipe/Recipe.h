@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,8 @@ struct Recipe {
 //   technique name=omakase      one step a line: its name, then every parameter as name=value
 // Blank lines and lines starting with # are ignored; so is a UTF-8 byte-order mark.
 inline constexpr int kRecipeVersion = 1;
+// Far above any recipe made by hand or by the window; a longer text is refused unread.
+inline constexpr std::size_t kMaxRecipeBytes = 1024 * 1024;
 
 std::string FormatRecipe(const Recipe& recipe);
 
@@ -39,7 +42,9 @@ Recipe ReadRecipeFile(const std::string& path);
 void WriteRecipeFile(const Recipe& recipe, const std::string& path);
 
 // The recipe a JPEG saved by the window carries in its comment markers (FormatRecipe's
-// text). Raises zumo::Error when the file cannot be read, is no JPEG, or carries none.
+// text, in the first comment starting with the version line and the full-length comments
+// continuing it; other programs' comments are passed over). Raises zumo::Error when the
+// file cannot be read, is no JPEG, or carries none.
 Recipe ReadRecipeFromJpeg(const std::string& path);
 
 // The photo brought to the recipe's size, then its steps run on `work`.

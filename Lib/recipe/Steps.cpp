@@ -67,6 +67,14 @@ std::string RangeText(const StepParameter& p, bool real = false) {
 
 }  // namespace
 
+std::string Quoted(std::string_view word) {
+  constexpr std::size_t kShown = 40;
+  if (word.size() <= kShown) return std::string(word);
+  std::size_t cut = kShown;
+  while (cut > 0 && (static_cast<unsigned char>(word[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(word.substr(0, cut)) + "…";
+}
+
 std::span<const StepInfo> StepTable() noexcept { return kSteps; }
 
 const StepInfo& InfoOf(StepKind kind) noexcept {
@@ -111,7 +119,7 @@ std::string_view NameOf(SizePreset preset) noexcept {
 
 void ReadParameter(Step& step, int index, std::string_view text, const std::string& label) {
   const StepInfo& info = InfoOf(step.kind);
-  const std::string shown(text);
+  const std::string shown = Quoted(text);
   if (info.value == StepValue::Technique) {
     const std::optional<Technique> technique = TechniqueByName(text);
     if (!technique) {

@@ -95,6 +95,10 @@ class StepValueError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A word of a command line or a recipe as a message quotes it: one of more than 40 bytes is
+// cut there (on a character boundary) and marked with "…".
+std::string Quoted(std::string_view word);
+
 // Reads parameter `index` of the step's kind from `text` into `step`: a whole number (for
 // Gamma any finite number) in the parameter's range with nothing before or after it, or a
 // technique's name. Raises StepValueError otherwise.

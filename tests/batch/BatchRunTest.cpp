@@ -236,6 +236,7 @@ TEST_F(BatchRun, ARecipeRunsFirstAndFurtherStepsAfterIt) {
       {{"--recipe", bad, input_, dir_.File("x.bmp")}, kExitFileError},
       {{"--recipe", dir_.File("missing.zumo"), input_, dir_.File("x.bmp")}, kExitFileError},
       {{"--recipe", recipe, "--size", "800", input_, dir_.File("x.bmp")}, kExitUsage},
+      {{"--recipe", recipe, "--as-stored", input_, dir_.File("x.bmp")}, kExitUsage},
       {{"--recipe", recipe, "--recipe-from", carrier, input_, dir_.File("x.bmp")}, kExitUsage},
       {{"--print-recipe", carrier, "extra"}, kExitUsage},
   };

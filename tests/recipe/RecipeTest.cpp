@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -68,11 +71,15 @@ TEST(Recipe, RefusalsNameTheLineAndTheReason) {
       {"zumo-recipe 1\nsize 800\nsize 800\n", "3 行目: size が二度あります"},
       {"zumo-recipe 1\nsize 640\n", "2 行目: size の値は as-loaded, 1600, 1024, 800 のいずれかです"},
       {"zumo-recipe 1\n# \xFF\n", "レシピ r.zumo は UTF-8 の文字として読めません"},
+      {"zumo-recipe 1\nrank rank=123456789012345678901234567890123456789012345\n",
+       "rank の値 \"1234567890123456789012345678901234567890…\" は整数ではありません"},
   };
   for (const auto& [text, expected] : cases) {
     const std::string message = MessageOf([&] { ParseRecipe(text, "r.zumo"); });
     EXPECT_NE(message.find(expected), std::string::npos) << text << "\n-> " << message;
   }
+  const std::string huge = "zumo-recipe 1\n" + std::string(kMaxRecipeBytes, '#');
+  EXPECT_EQ(MessageOf([&] { ParseRecipe(huge, "r.zumo"); }), "レシピ r.zumo は大きすぎます（1024 KB まで）");
 }
 
 TEST(Recipe, StepsLeftOutAsChangingNothingChangeNothing) {
@@ -93,9 +100,14 @@ TEST(Recipe, ALongRecipeTravelsInAJpegsCommentsWithoutChangingItsPixels) {
   ASSERT_GT(text.size(), 2u * 65533) << "more than two markers";
   const Bitmap picture = test::PhotoLikeBitmap(40, 30);
   const std::vector<std::uint8_t> with = EncodeJpeg(picture, 85, text);
-  EXPECT_EQ(ReadJpegComment(with), text);
+  const std::vector<std::string> comments = ReadJpegComments(with, text.size());
+  ASSERT_EQ(comments.size(), (text.size() + kMaxJpegCommentBytes - 1) / kMaxJpegCommentBytes);
+  std::string joined;
+  for (const std::string& part : comments) joined += part;
+  EXPECT_EQ(joined, text);
+  EXPECT_EQ(ReadJpegComments(with, 100).front().size(), 100u) << "the bound cuts the comments";
   EXPECT_TRUE(SamePixels(DecodeJpeg(with), DecodeJpeg(EncodeJpeg(picture, 85))));
-  EXPECT_EQ(ReadJpegComment(EncodeJpeg(picture, 85)), "");
+  EXPECT_TRUE(ReadJpegComments(EncodeJpeg(picture, 85), 1000).empty());
 
   test::TempDir dir;
   const std::string plain = dir.File("plain.jpg");
@@ -104,6 +116,17 @@ TEST(Recipe, ALongRecipeTravelsInAJpegsCommentsWithoutChangingItsPixels) {
   const std::string carried = dir.File("carried.jpg");
   WritePhotoFile(picture, carried, SaveFormat::Jpeg, 85, text);
   EXPECT_EQ(ReadRecipeFromJpeg(carried), recipe);
+  // Another program's comments before and after ours are passed over.
+  std::vector<std::uint8_t> bytes = EncodeJpeg(picture, 85, "zumo-recipe 1\nzumo\n");
+  const std::uint8_t foreign[] = {0xFF, 0xFE, 0x00, 0x05, 'a', 'b', 'c'};
+  bytes.insert(bytes.begin() + 2, std::begin(foreign), std::end(foreign));
+  const std::uint8_t tables[] = {0xFF, 0xDB};  // the first segment after our comment
+  bytes.insert(std::search(bytes.begin(), bytes.end(), std::begin(tables), std::end(tables)), std::begin(foreign),
+               std::end(foreign));
+  const std::string mixed = dir.File("mixed.jpg");
+  std::ofstream(mixed, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                               static_cast<std::streamsize>(bytes.size()));
+  EXPECT_EQ(ReadRecipeFromJpeg(mixed), (Recipe{SizePreset::AsLoaded, {{StepKind::Zumo}}}));
 }
 
 }  // namespace
