@@ -77,16 +77,17 @@ void TForm1::ApplyRecipeNow(const QString& path) {
   zumo::app::BusyCursor busy;
   // Read and run in temporaries: a recipe that fails changes nothing.
   const zumo::Recipe recipe = zumo::ReadRecipeFile(zumo::app::FileSystemPath(path));
+  // As zumo-batch runs it: the photo brought to the recipe's size, then its steps. The sized
+  // photo is also what hold-to-compare shows from now on.
+  zumo::Bitmap sized = zumo::BringToPreset(ui->Image3->Bitmap(), recipe.size);
   zumo::TABitmap work;
-  const zumo::Bitmap result = zumo::ApplyRecipe(work, ui->Image3->Bitmap(), recipe);
-  // What hold-to-compare shows: the photo as the recipe's size choice puts it.
-  zumo::Bitmap compared = zumo::BringToPreset(ui->Image3->Bitmap(), recipe.size);
+  const zumo::Bitmap result = zumo::ApplySteps(work, sized, recipe.steps);
 
   WorkBitmap->Assign(work);
   ui->Image1->AssignBitmap(result);
   ui->Image2->AssignBitmap(result);
   recipes_.shown = recipes_.base = recipe;
-  compare_picture_ = std::move(compared);
+  compare_picture_ = std::move(sized);
   ActiveGroup = slider_groups::kNone;
   for (QSlider* slider : {ui->TrackBar1, ui->TrackBar2, ui->TrackBar3, ui->TrackBar4, ui->TrackBar5,
                           ui->TrackBar6, ui->TrackBar7}) {

@@ -155,8 +155,4 @@ Recipe ReadRecipeFromJpeg(const std::string& path) {
   return ParseRecipe(text, path);
 }
 
-Bitmap ApplyRecipe(TABitmap& work, const Bitmap& photo, const Recipe& recipe) {
-  return ApplySteps(work, BringToPreset(photo, recipe.size), recipe.steps);
-}
-
 }  // namespace zumo

@@ -11,7 +11,7 @@
 namespace zumo {
 
 // How a picture was made from the loaded photo: brought to a size preset, then the steps in
-// order. Replaying it (ApplyRecipe) gives the picture byte for byte.
+// order. Replaying it (BringToPreset, then ApplySteps) gives the picture byte for byte.
 struct Recipe {
   SizePreset size = SizePreset::AsLoaded;
   std::vector<Step> steps;
@@ -46,8 +46,5 @@ void WriteRecipeFile(const Recipe& recipe, const std::string& path);
 // continuing it; other programs' comments are passed over). Raises zumo::Error when the
 // file cannot be read, is no JPEG, or carries none.
 Recipe ReadRecipeFromJpeg(const std::string& path);
-
-// The photo brought to the recipe's size, then its steps run on `work`.
-Bitmap ApplyRecipe(TABitmap& work, const Bitmap& photo, const Recipe& recipe);
 
 }  // namespace zumo
