@@ -13,6 +13,7 @@
 #include "platform/JpegImage.h"
 #include "platform/Orientation.h"
 #include "platform/PhotoFile.h"
+#include "platform/Threads.h"
 #include "support/TestPictures.h"
 #include "JpegTestTools.h"
 
@@ -50,16 +51,22 @@ Bitmap LiteralTurn(const Bitmap& stored, int tag) {
 TEST(TurnUpright, EveryTagOnAwkwardSizesEqualsThePixelByPixelMeaning) {
   // Sizes around the band and chunk side (64) and with and without row padding; 70 x 134
   // turns into rows of three chunks, the last of six pixels.
+  // Forcing two threads splits even the small ones into bands on both.
   const int sizes[][2] = {{1, 1}, {1, 7}, {7, 1}, {2, 2}, {3, 3}, {4, 5}, {63, 65}, {64, 64}, {129, 67}, {200, 3}, {70, 134}};
-  for (int tag = 1; tag <= 8; ++tag) {
-    for (const auto& size : sizes) {
-      const Bitmap stored = test::RandomBitmap(size[0], size[1], 100 + tag);
-      const Bitmap before = stored;
-      const Bitmap upright = TurnUpright(stored, static_cast<Orientation>(tag));
-      EXPECT_TRUE(SamePixels(upright, LiteralTurn(stored, tag))) << "tag " << tag << " " << size[0] << "x" << size[1];
-      EXPECT_TRUE(SamePixels(stored, before));
+  for (const Threads threads : {Threads::One, Threads::Two}) {
+    SetThreads(threads);
+    for (int tag = 1; tag <= 8; ++tag) {
+      for (const auto& size : sizes) {
+        const Bitmap stored = test::RandomBitmap(size[0], size[1], 100 + tag);
+        const Bitmap before = stored;
+        const Bitmap upright = TurnUpright(stored, static_cast<Orientation>(tag));
+        EXPECT_TRUE(SamePixels(upright, LiteralTurn(stored, tag)))
+            << "tag " << tag << " " << size[0] << "x" << size[1] << (threads == Threads::Two ? ", two threads" : "");
+        EXPECT_TRUE(SamePixels(stored, before));
+      }
     }
   }
+  SetThreads(Threads::Auto);
 }
 
 TEST(TurnUpright, TheUprightSizeIsCheckedAgainstTheLimits) {
