@@ -6,7 +6,9 @@
 //  - along the row a running sum of those column sums plus the current row, whose left
 //    part is new and right part still old.
 // Cost therefore does not depend on the radius. The three channels are independent
-// chains, and two threads can take alternate rows one behind the other.
+// chains of dependent multiplies; two rows go through them side by side, the lower one a
+// few runs behind the upper, so that six chains keep the processor busy. With two threads
+// the pairs of rows alternate between them, each pair behind the one above (a wavefront).
 //
 // The same recurrence can read the unfiltered picture from one buffer and write the
 // blurred one to another: old values (the current row from x on, the rows below) come
@@ -25,77 +27,37 @@ namespace zumo {
 namespace detail {
 namespace {
 
-// floor(s / n) == (s * Reciprocal(n)) >> kShift for all 0 <= s < 2^23 and 1 <= n <= 2^15:
-// with m * n = 2^38 + e and 0 < e <= n, s * m / 2^38 = s / n + s * e / (n * 2^38), and
-// s * e < 2^38 keeps the excess below 1 / n, too small to reach the next integer.
-// Window sums are at most 255 * 32761 < 2^23.
-constexpr int kShift = 38;
-std::uint64_t Reciprocal(int n) { return (std::uint64_t{1} << kShift) / static_cast<std::uint64_t>(n) + 1; }
+// floor(s / n) is the high half of s * Reciprocal(n) for all 0 <= s < 2^23 and 2 <= n <= 2^15:
+// with m * n = 2^64 + e and 0 <= e <= n, s * m / 2^64 = s / n + s * e / (n * 2^64), and
+// s * e < 2^64 keeps the excess below 1 / n, too small to reach the next integer.
+// Window sums are at most 255 * 32761 < 2^23. Only a 1 x 1 picture has a window of one
+// pixel, and it is left as it is.
+std::uint64_t Reciprocal(int n) { return ~std::uint64_t{0} / static_cast<std::uint64_t>(n) + 1; }
 
-constexpr int kRun = 64;  // pixels per run: the vectorised part works a run at a time
+constexpr int kRun = 64;  // pixels per run: the vectorised parts work a run at a time
 
-// Per row parity (and so per thread) state, each on its own cache lines.
-struct alignas(64) ThreadState {
+// Per thread, per row of a pair: each on its own cache lines.
+struct alignas(64) RowState {
   std::vector<std::uint64_t> reciprocal;  // by x, for the row count below
   int rows_in_window = -1;
+  // The row's new values, 3 per pixel, with r pixels of zeros before pixel 0: the pixel
+  // leaving a window on the left is read from here. Kept as 32-bit words, so that the
+  // recurrence reads them as it subtracts and never waits on a narrow store.
+  std::vector<std::uint32_t> fresh;
 };
 
-// One pixel of one channel: n = the new value, (a * m) >> kShift, and the running sum a
-// takes the new value and c, the rest of its change (known before a). Written out on
-// x86-64 so that nothing but the multiply, the shift and one add stands between one
-// running sum and the next: left to itself the compiler copies the running sum before
-// multiplying it, a cycle more per pixel on the chain. The sums stay below 2^32, and the
-// 32-bit adds keep the register's upper half zero for the 64-bit multiply.
-__attribute__((always_inline)) inline std::uint32_t BlurStep(std::uint64_t& a, std::uint64_t m,
-                                                             std::uint32_t c) noexcept {
-  std::uint64_t n;
-#if ZUMO_SIMD
-  asm("mov %[m], %[n]\n\t"
-      "imul %[a], %[n]\n\t"
-      "add %k[c], %k[a]\n\t"
-      "shr %[shift], %[n]\n\t"
-      "add %k[n], %k[a]"
-      : [a] "+r"(a), [n] "=&r"(n)
-      : [m] "r"(m), [c] "r"(c), [shift] "i"(kShift));
-#else
-  n = (a * m) >> kShift;
-  a = static_cast<std::uint32_t>(a + c + n);
-#endif
-  return static_cast<std::uint32_t>(n);
+// One pixel of one channel: n, the new value, is the high half of a * m; the running sum
+// a then takes the change d known beforehand, loses l, the pixel leaving on the left, and
+// takes n. The sums stay below 2^32; 32-bit arithmetic keeps the upper half zero for the
+// 64-bit multiply.
+__attribute__((always_inline)) inline std::uint32_t PortableStep(std::uint64_t& a, std::uint64_t m,
+                                                                 const std::int32_t* d,
+                                                                 const std::uint32_t* l) noexcept {
+  __extension__ using Wide = unsigned __int128;
+  const auto n = static_cast<std::uint32_t>((static_cast<Wide>(a) * m) >> 64);
+  a = static_cast<std::uint32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(*d) - *l + n);
+  return n;
 }
-
-// Pixels x0..x1 - 1 of a row: each new value is the running sum times the reciprocal
-// of the pixel count; the running sum then takes the run's precomputed change, the new
-// value, and loses the new value of the pixel leaving on the left. The sums are unsigned
-// (they never go negative) so that widening them for the multiply is free. all_leave
-// says every pixel of the run has a pixel leaving on the left (x >= r); same_count that
-// all its windows hold the same number of pixels.
-template <bool all_leave, bool same_count>
-__attribute__((always_inline)) inline void Recurrence(std::uint8_t* row, const std::uint64_t* recip,
-                                                      const std::int32_t* delta, std::ptrdiff_t behind, int x0,
-                                                      int x1, std::uint32_t& s0, std::uint32_t& s1,
-                                                      std::uint32_t& s2) noexcept {
-  const int r = static_cast<int>(behind / 3);
-  std::uint64_t a0 = s0, a1 = s1, a2 = s2;
-  const std::uint64_t run_m = recip[x0];
-  for (int x = x0, k = 0; x < x1; ++x, k += 3) {
-    const int i = 3 * x;
-    const std::uint64_t m = same_count ? run_m : recip[x];
-    std::uint32_t l0 = 0, l1 = 0, l2 = 0;
-    if (all_leave || x >= r) {
-      l0 = row[i - behind];
-      l1 = row[i - behind + 1];
-      l2 = row[i - behind + 2];
-    }
-    row[i] = static_cast<std::uint8_t>(BlurStep(a0, m, static_cast<std::uint32_t>(delta[k]) - l0));
-    row[i + 1] = static_cast<std::uint8_t>(BlurStep(a1, m, static_cast<std::uint32_t>(delta[k + 1]) - l1));
-    row[i + 2] = static_cast<std::uint8_t>(BlurStep(a2, m, static_cast<std::uint32_t>(delta[k + 2]) - l2));
-  }
-  s0 = static_cast<std::uint32_t>(a0);
-  s1 = static_cast<std::uint32_t>(a1);
-  s2 = static_cast<std::uint32_t>(a2);
-}
-
 
 struct BlurJob {
   int width = 0;
@@ -108,27 +70,30 @@ struct BlurJob {
   std::vector<int> columns_in_window;        // by x
   std::vector<std::uint8_t> zero_row;        // stands in for rows outside the picture
   // Padded, 3 per column, by row parity: a row steps the row above's sums into its own
-  // array. With two threads a row reads the other thread's sums only where that row is
-  // final, and overwrites the sums of two rows up only where the row between has read
-  // them (it is final there) and the row two up has used them (it is further ahead
-  // still). At most 2 * 90 rows of 255: 16 bits suffice, and the vectorised updates then
-  // take eight columns at a time.
+  // array. A row reads the sums of the row above only where that row is final, and
+  // overwrites the sums of two rows up only where the row between has read them (it is
+  // final there) and the row two up has used them (it is further ahead still). At most
+  // 2 * 90 rows of 255: 16 bits suffice, and the vectorised updates then take eight
+  // columns at a time.
   std::vector<std::uint16_t> column_sums[2];
-  ThreadState state[2];
-  RowProgress progress;
+  RowState state[2][2];  // by pair parity (the thread), and upper or lower row
+  RowProgress progress;  // by pair: how far its last row is final
 
   BlurJob(int w, int h, int r, const std::uint8_t* const* in_rows, std::uint8_t* const* out_rows)
       : width(w), height(h), radius(r), pad(r + 1), in(in_rows), out(out_rows), progress(w) {
     const int side = 2 * r + 1;
-    reciprocal.resize(static_cast<std::size_t>(side) * side + 1);
-    for (std::size_t n = 1; n < reciprocal.size(); ++n) reciprocal[n] = Reciprocal(static_cast<int>(n));
+    reciprocal.assign(static_cast<std::size_t>(side) * side + 1, 0);
+    for (std::size_t n = 2; n < reciprocal.size(); ++n) reciprocal[n] = Reciprocal(static_cast<int>(n));
     columns_in_window.resize(w);
     for (int x = 0; x < w; ++x) columns_in_window[x] = std::min(w - 1, x + r) - std::max(0, x - r) + 1;
     zero_row.assign(3 * static_cast<std::size_t>(w), 0);
     const std::size_t padded = 3 * (static_cast<std::size_t>(w) + 2 * pad);
     for (auto& sums : column_sums) sums.assign(padded, 0);
-    for (auto& st : state) {
-      st.reciprocal.resize(w);
+    for (auto& pair : state) {
+      for (RowState& st : pair) {
+        st.reciprocal.resize(w);
+        st.fresh.assign(3 * (static_cast<std::size_t>(w) + r), 0);
+      }
     }
     // The sums of row -1, which row 0 steps from: the old rows 0..r - 1 below it.
     std::uint16_t* const above_first = column_sums[1].data() + 3 * pad;
@@ -153,13 +118,36 @@ struct BlurJob {
     const std::uint8_t *new_above, *leaving, *entering;
   };
 
+  // One row on its way through its runs.
+  struct Cursor {
+    RowStep step;
+    const std::uint64_t* recip;  // by x
+    std::uint32_t* fresh;        // the row's new values, at pixel 0
+    std::int32_t* changes;       // the next run's, 3 per pixel
+    int x0 = 0;                  // the next run's first pixel
+    std::uint64_t a0 = 0, a1 = 0, a2 = 0;  // the running sums
+  };
+
   RowStep StepFor(int y) noexcept;
 
-  // 2^38 / n for each pixel's window size n on row y, cached per thread while the row
-  // count of the windows stays the same.
-  const std::uint64_t* RowReciprocals(int y) noexcept;
+  // 2^64 / n for each pixel's window size n on row y, kept in `st` while the row count of
+  // the windows stays the same.
+  const std::uint64_t* RowReciprocals(RowState& st, int y) noexcept;
 
-  void Row(int y) noexcept;
+  Cursor Begin(int y, RowState& st, std::int32_t* changes) noexcept;
+  int RunEnd(const Cursor& c) const noexcept { return std::min(c.x0 + kRun, width); }
+  // The column up to which the row above must be final for the cursor's next run.
+  int NeedsAbove(const Cursor& c) const noexcept { return std::min(width, RunEnd(c) + radius + 1); }
+  void Prepare(Cursor& c) noexcept;
+  void Finish(Cursor& c) noexcept;
+
+  void Pair(int p) noexcept;
+  template <bool kMulx>
+  void PairBody(int p) noexcept;
+#if ZUMO_SIMD
+  void PairFast(int p) noexcept;
+  const bool fast = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
+#endif
 };
 
 BlurJob::RowStep BlurJob::StepFor(int y) noexcept {
@@ -175,8 +163,7 @@ BlurJob::RowStep BlurJob::StepFor(int y) noexcept {
   return step;
 }
 
-const std::uint64_t* BlurJob::RowReciprocals(int y) noexcept {
-  ThreadState& st = state[y & 1];
+const std::uint64_t* BlurJob::RowReciprocals(RowState& st, int y) noexcept {
   const int rows_in_window = std::min(height - 1, y + radius) - std::max(0, y - radius) + 1;
   if (st.rows_in_window != rows_in_window) {
     st.rows_in_window = rows_in_window;
@@ -201,76 +188,211 @@ __attribute__((always_inline)) inline void ComputeColumns(const BlurJob::RowStep
   }
 }
 
-// The recurrence of one run: each new value enters the sums of the pixels after it. The
-// three forms differ in what the run's windows have in common.
-__attribute__((always_inline)) inline void RunRecurrence(int w, int r, std::uint8_t* row, const std::uint64_t* recip,
-                                                         const std::int32_t* delta, int x0, int x1, std::uint32_t& s0,
-                                                         std::uint32_t& s1, std::uint32_t& s2) noexcept {
-  const std::ptrdiff_t behind = 3 * r;
-  if (x0 >= r && x1 <= w - r) {  // every window of the run is r columns wide on both sides
-    Recurrence<true, true>(row, recip, delta, behind, x0, x1, s0, s1, s2);
-  } else if (x0 >= r) {
-    Recurrence<true, false>(row, recip, delta, behind, x0, x1, s0, s1, s2);
-  } else {
-    Recurrence<false, false>(row, recip, delta, behind, x0, x1, s0, s1, s2);
+// The first window of row y (columns 0..r) into the running sums; row y - 1 must be final
+// up to column r + 1.
+BlurJob::Cursor BlurJob::Begin(int y, RowState& st, std::int32_t* changes) noexcept {
+  Cursor c;
+  c.step = StepFor(y);
+  c.recip = RowReciprocals(st, y);
+  c.fresh = st.fresh.data() + 3 * radius;
+  c.changes = changes;
+  alignas(64) std::uint16_t entering[3 * (kMaxBlurRadius + 1)];
+  const int first_columns = std::min(width, radius + 1);
+  ComputeColumns(c.step, 0, first_columns, entering);
+  for (int k = 0; k < first_columns; ++k) {
+    c.a0 += entering[3 * k];
+    c.a1 += entering[3 * k + 1];
+    c.a2 += entering[3 * k + 2];
+  }
+  return c;
+}
+
+// What the running sum gains and loses at each pixel of the next run, apart from the new
+// value of the pixel itself and of the one leaving on the left (not known yet): the column
+// entering on the right (nothing past the edge), the pixel's old value, the column sum
+// leaving on the left (zero before the edge: the arrays are padded).
+void BlurJob::Prepare(Cursor& c) noexcept {
+  const int x0 = c.x0;
+  const int x1 = RunEnd(c);
+  const int c0 = x0 + radius + 1;
+  const int c1 = std::min(width, x1 + radius + 1);
+  const int count = 3 * (x1 - x0);
+  const int inside = c1 > c0 ? 3 * (c1 - c0) : 0;
+  alignas(64) std::uint16_t entering[3 * kRun];
+  if (inside > 0) ComputeColumns(c.step, c0, c1, entering);
+  std::fill(entering + inside, entering + count, std::uint16_t{0});
+  const std::uint16_t* const rem = c.step.sums + 3 * (x0 - radius);
+  const std::uint8_t* const old = c.step.row_old + 3 * x0;
+  for (int k = 0; k < count; ++k) c.changes[k] = entering[k] - old[k] - rem[k];
+}
+
+#if ZUMO_SIMD
+// One pixel's three channels with BMI2's mulx (only ever run where the processor has it):
+// n, the new value, is the high half of a * m; the running sum a then takes the change
+// known beforehand, loses the pixel leaving on the left (`behind` words back, a negative
+// index) and takes n. Written out so that nothing but the multiply and one add stands
+// between one running sum and the next, and so that the six running sums of two rows stay
+// in registers; the 32-bit adds keep the upper halves zero for the 64-bit multiply.
+#define ZUMO_BLUR_CHANNEL(a, d_offset, f_offset, f)            \
+  "mulx %[" a "], %[n], %[n]\n\t"                               \
+  "add " d_offset "(%[d]), %k[" a "]\n\t"                       \
+  "sub " f_offset "(%[" f "],%[behind],4), %k[" a "]\n\t"       \
+  "add %k[n], %k[" a "]\n\t"                                    \
+  "mov %k[n], " f_offset "(%[" f "])\n\t"
+#endif
+
+// Pixels k0..k1 - 1 of the cursor's run, from its prepared changes.
+template <bool kMulx>
+__attribute__((always_inline)) inline void Recur(BlurJob::Cursor& c, std::ptrdiff_t back, int k0, int k1) noexcept {
+  std::uint64_t a0 = c.a0, a1 = c.a1, a2 = c.a2;
+  const std::uint64_t* m = c.recip + c.x0 + k0;
+  std::uint32_t* f = c.fresh + 3 * (c.x0 + k0);
+  const std::int32_t* d = c.changes + 3 * k0;
+  for (int k = k0; k < k1; ++k, ++m, f += 3, d += 3) {
+#if ZUMO_SIMD
+    if constexpr (kMulx) {
+      std::uint64_t n;
+      asm("mov (%[m]), %%rdx\n\t" ZUMO_BLUR_CHANNEL("a0", "0", "0", "f") ZUMO_BLUR_CHANNEL("a1", "4", "4", "f")
+              ZUMO_BLUR_CHANNEL("a2", "8", "8", "f")
+          : [a0] "+&r"(a0), [a1] "+&r"(a1), [a2] "+&r"(a2), [n] "=&r"(n)
+          : [m] "r"(m), [d] "r"(d), [f] "r"(f), [behind] "r"(-back)
+          : "rdx", "cc", "memory");
+      continue;
+    }
+#endif
+    f[0] = PortableStep(a0, *m, d, f - back);
+    f[1] = PortableStep(a1, *m, d + 1, f + 1 - back);
+    f[2] = PortableStep(a2, *m, d + 2, f + 2 - back);
+  }
+  c.a0 = a0, c.a1 = a1, c.a2 = a2;
+}
+
+// The first n pixels of both cursors' runs, one after the other: six independent chains.
+// The lower cursor's changes follow the upper's, kRun pixels on.
+template <bool kMulx>
+__attribute__((always_inline)) inline void RecurTwo(BlurJob::Cursor& u, BlurJob::Cursor& v, std::ptrdiff_t back,
+                                                    int n) noexcept {
+  std::uint64_t a0 = u.a0, a1 = u.a1, a2 = u.a2, b0 = v.a0, b1 = v.a1, b2 = v.a2;
+  const std::uint64_t* mu = u.recip + u.x0;
+  const std::uint64_t* mv = v.recip + v.x0;
+  std::uint32_t* fu = u.fresh + 3 * u.x0;
+  std::uint32_t* fv = v.fresh + 3 * v.x0;
+  const std::int32_t* d = u.changes;
+  for (int k = 0; k < n; ++k, ++mu, ++mv, fu += 3, fv += 3, d += 3) {
+#if ZUMO_SIMD
+    if constexpr (kMulx) {
+      static_assert(3 * kRun * sizeof(std::int32_t) == 768);
+      std::uint64_t nv;
+      asm("mov (%[mu]), %%rdx\n\t" ZUMO_BLUR_CHANNEL("a0", "0", "0", "fu") ZUMO_BLUR_CHANNEL("a1", "4", "4", "fu")
+              ZUMO_BLUR_CHANNEL("a2", "8", "8", "fu") "mov (%[mv]), %%rdx\n\t"
+              ZUMO_BLUR_CHANNEL("b0", "768", "0", "fv") ZUMO_BLUR_CHANNEL("b1", "772", "4", "fv")
+                  ZUMO_BLUR_CHANNEL("b2", "776", "8", "fv")
+          : [a0] "+&r"(a0), [a1] "+&r"(a1), [a2] "+&r"(a2), [b0] "+&r"(b0), [b1] "+&r"(b1), [b2] "+&r"(b2),
+            [n] "=&r"(nv)
+          : [mu] "r"(mu), [mv] "r"(mv), [d] "r"(d), [fu] "r"(fu), [fv] "r"(fv), [behind] "r"(-back)
+          : "rdx", "cc", "memory");
+      continue;
+    }
+#endif
+    const std::int32_t* const dv = d + 3 * kRun;
+    fu[0] = PortableStep(a0, *mu, d, fu - back);
+    fu[1] = PortableStep(a1, *mu, d + 1, fu + 1 - back);
+    fu[2] = PortableStep(a2, *mu, d + 2, fu + 2 - back);
+    fv[0] = PortableStep(b0, *mv, dv, fv - back);
+    fv[1] = PortableStep(b1, *mv, dv + 1, fv + 1 - back);
+    fv[2] = PortableStep(b2, *mv, dv + 2, fv + 2 - back);
+  }
+  u.a0 = a0, u.a1 = a1, u.a2 = a2;
+  v.a0 = b0, v.a1 = b1, v.a2 = b2;
+}
+
+// The run's new values into the row; the cursor moves to the next run.
+void BlurJob::Finish(Cursor& c) noexcept {
+  const int x1 = RunEnd(c);
+  std::uint8_t* const row = c.step.row;
+  for (int i = 3 * c.x0; i < 3 * x1; ++i) row[i] = static_cast<std::uint8_t>(c.fresh[i]);
+  c.x0 = x1;
+}
+
+// Rows 2p and 2p + 1. The upper row waits for the pair above (on the other thread, if
+// there are two); the lower one follows the upper `lag` runs behind, where the upper row
+// is final far enough for the lower row's columns. The pair tells the pair below how far
+// its lower row is final.
+template <bool kMulx>
+__attribute__((always_inline)) inline void BlurJob::PairBody(int p) noexcept {
+  const int w = width;
+  const int y = 2 * p;
+  const bool two_rows = y + 1 < height;
+  const std::ptrdiff_t back = 3 * radius;
+  RowTurn turn(progress, p);
+  alignas(64) std::int32_t changes[2][3 * kRun];
+
+  turn.NeedAbove(std::min(w, radius + 1));
+  Cursor upper = Begin(y, state[p & 1][0], changes[0]);
+  if (!two_rows) {
+    while (upper.x0 < w) {
+      turn.NeedAbove(NeedsAbove(upper));
+      Prepare(upper);
+      Recur<kMulx>(upper, back, 0, RunEnd(upper) - upper.x0);
+      Finish(upper);
+      turn.Finished(progress, upper.x0);
+    }
+    return;
+  }
+  // When the upper row has finished run t, the lower row's run t - lag + 1 has all its
+  // columns: (t + 1 - lag + 1) * kRun + r + 1 <= (t + 1) * kRun.
+  const int lag = 1 + (radius + 1 + kRun - 1) / kRun;
+  Cursor lower;
+  for (int t = 0; upper.x0 < w || lower.x0 < w; ++t) {
+    const bool upper_runs = upper.x0 < w;
+    if (upper_runs) {
+      turn.NeedAbove(NeedsAbove(upper));
+      Prepare(upper);
+    }
+    if (t == lag) lower = Begin(y + 1, state[p & 1][1], changes[1]);
+    const bool lower_runs = t >= lag && lower.x0 < w;
+    if (lower_runs) Prepare(lower);
+    const int nu = upper_runs ? RunEnd(upper) - upper.x0 : 0;
+    const int nl = lower_runs ? RunEnd(lower) - lower.x0 : 0;
+    const int both = std::min(nu, nl);
+    if (both > 0) RecurTwo<kMulx>(upper, lower, back, both);
+    if (nu > both) Recur<kMulx>(upper, back, both, nu);
+    if (nl > both) Recur<kMulx>(lower, back, both, nl);
+    if (upper_runs) Finish(upper);
+    if (lower_runs) {
+      Finish(lower);
+      turn.Finished(progress, lower.x0);
+    }
   }
 }
 
-void BlurJob::Row(int y) noexcept {
-  const int w = width;
-  const int r = radius;
-  const RowStep step = StepFor(y);
-  const std::uint64_t* const recip = RowReciprocals(y);
-  RowTurn turn(progress, y);
+#if ZUMO_SIMD
+__attribute__((target("avx2,bmi2"))) void BlurJob::PairFast(int p) noexcept { PairBody<true>(p); }
+#endif
 
-  // The first window: columns 0..r.
-  alignas(64) std::uint16_t entering[3 * (kRun + kMaxBlurRadius + 1)];
-  const int first_columns = std::min(w, r + 1);
-  turn.NeedAbove(first_columns);
-  ComputeColumns(step, 0, first_columns, entering);
-  std::uint32_t s0 = 0, s1 = 0, s2 = 0;
-  for (int c = 0; c < first_columns; ++c) {
-    s0 += entering[3 * c];
-    s1 += entering[3 * c + 1];
-    s2 += entering[3 * c + 2];
-  }
+void BlurJob::Pair(int p) noexcept {
+#if ZUMO_SIMD
+  if (fast) return PairFast(p);
+#endif
+  PairBody<false>(p);
+}
 
-  alignas(64) std::int32_t delta[3 * kRun];
-  for (int x0 = 0; x0 < w; x0 += kRun) {
-    const int x1 = std::min(x0 + kRun, w);
-    // Pixel x brings in column x + r + 1; past the right edge a column brings nothing.
-    const int c0 = x0 + r + 1;
-    const int c1 = std::min(w, x1 + r + 1);
-    const int count = 3 * (x1 - x0);
-    const int inside = c1 > c0 ? 3 * (c1 - c0) : 0;
-    if (inside > 0) {
-      turn.NeedAbove(c1);
-      ComputeColumns(step, c0, c1, entering);
-    }
-    std::fill(entering + inside, entering + count, std::uint16_t{0});
-    // What the running sum gains and loses at each pixel, apart from the new value of
-    // the pixel itself and of the one leaving on the left (not known yet): the column
-    // entering on the right, the pixel's old value, the column sum leaving on the left
-    // (zero before the edge: the arrays are padded).
-    const std::uint16_t* const rem = step.sums + 3 * (x0 - r);
-    const std::uint8_t* const old = step.row_old + 3 * x0;
-    for (int k = 0; k < count; ++k) delta[k] = entering[k] - old[k] - rem[k];
-    RunRecurrence(w, r, step.row, recip, delta, x0, x1, s0, s1, s2);
-    turn.Finished(progress, x1);
-  }
+void RunPairs(BlurJob& job, bool two_threads) {
+  RunRows((job.height + 1) / 2, two_threads, [&job](int p) { job.Pair(p); });
 }
 
 }  // namespace
 
 void BoxBlurInPlace(int radius, Bitmap& target, bool two_threads) {
-  if (radius <= 0 || target.Empty()) return;
+  // One pixel is its own only window.
+  if (radius <= 0 || target.Empty() || (target.Width() == 1 && target.Height() == 1)) return;
   const auto rows = TABitmap::ScanlineTable(target);
   BlurJob job(target.Width(), target.Height(), radius, rows.get(), rows.get());
-  RunRows(target.Height(), two_threads, [&job](int y) { job.Row(y); });
+  RunPairs(job, two_threads);
 }
 
 void BoxBlurInto(int radius, const Bitmap& source, Bitmap& target, bool two_threads) {
-  if (radius <= 0 || source.Empty()) {
+  if (radius <= 0 || source.Empty() || (source.Width() == 1 && source.Height() == 1)) {
     target.Assign(source);
     return;
   }
@@ -281,7 +403,7 @@ void BoxBlurInto(int radius, const Bitmap& source, Bitmap& target, bool two_thre
   const auto out_rows = TABitmap::ScanlineTable(result);
   const auto in_rows = SourceRows(source);
   BlurJob job(source.Width(), source.Height(), radius, in_rows.get(), out_rows.get());
-  RunRows(source.Height(), two_threads, [&job](int y) { job.Row(y); });
+  RunPairs(job, two_threads);
   target.Assign(result);
 }
 
