@@ -232,7 +232,9 @@ void BlurJob::Prepare(Cursor& c) noexcept {
 // known beforehand, loses the pixel leaving on the left (`behind` words back, a negative
 // index) and takes n. Written out so that nothing but the multiply and one add stands
 // between one running sum and the next, and so that the six running sums of two rows stay
-// in registers; the 32-bit adds keep the upper halves zero for the 64-bit multiply.
+// in registers; the 32-bit adds keep the upper halves zero for the 64-bit multiply. The
+// statements are volatile because they store the new values: they must stay even where the
+// running sums are not used after them.
 #define ZUMO_BLUR_CHANNEL(a, d_offset, f_offset, f)            \
   "mulx %[" a "], %[n], %[n]\n\t"                               \
   "add " d_offset "(%[d]), %k[" a "]\n\t"                       \
@@ -252,7 +254,7 @@ __attribute__((always_inline)) inline void Recur(BlurJob::Cursor& c, std::ptrdif
 #if ZUMO_SIMD
     if constexpr (kMulx) {
       std::uint64_t n;
-      asm("mov (%[m]), %%rdx\n\t" ZUMO_BLUR_CHANNEL("a0", "0", "0", "f") ZUMO_BLUR_CHANNEL("a1", "4", "4", "f")
+      asm volatile("mov (%[m]), %%rdx\n\t" ZUMO_BLUR_CHANNEL("a0", "0", "0", "f") ZUMO_BLUR_CHANNEL("a1", "4", "4", "f")
               ZUMO_BLUR_CHANNEL("a2", "8", "8", "f")
           : [a0] "+&r"(a0), [a1] "+&r"(a1), [a2] "+&r"(a2), [n] "=&r"(n)
           : [m] "r"(m), [d] "r"(d), [f] "r"(f), [behind] "r"(-back)
@@ -283,7 +285,7 @@ __attribute__((always_inline)) inline void RecurTwo(BlurJob::Cursor& u, BlurJob:
     if constexpr (kMulx) {
       static_assert(3 * kRun * sizeof(std::int32_t) == 768);
       std::uint64_t nv;
-      asm("mov (%[mu]), %%rdx\n\t" ZUMO_BLUR_CHANNEL("a0", "0", "0", "fu") ZUMO_BLUR_CHANNEL("a1", "4", "4", "fu")
+      asm volatile("mov (%[mu]), %%rdx\n\t" ZUMO_BLUR_CHANNEL("a0", "0", "0", "fu") ZUMO_BLUR_CHANNEL("a1", "4", "4", "fu")
               ZUMO_BLUR_CHANNEL("a2", "8", "8", "fu") "mov (%[mv]), %%rdx\n\t"
               ZUMO_BLUR_CHANNEL("b0", "768", "0", "fv") ZUMO_BLUR_CHANNEL("b1", "772", "4", "fv")
                   ZUMO_BLUR_CHANNEL("b2", "776", "8", "fv")
@@ -342,7 +344,7 @@ __attribute__((always_inline)) inline void BlurJob::PairBody(int p) noexcept {
   // When the upper row has finished run t, the lower row's run t - lag + 1 has all its
   // columns: (t + 1 - lag + 1) * kRun + r + 1 <= (t + 1) * kRun.
   const int lag = 1 + (radius + 1 + kRun - 1) / kRun;
-  Cursor lower;
+  Cursor lower{};
   for (int t = 0; upper.x0 < w || lower.x0 < w; ++t) {
     const bool upper_runs = upper.x0 < w;
     if (upper_runs) {
