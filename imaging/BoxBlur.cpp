@@ -27,12 +27,12 @@ namespace zumo {
 namespace detail {
 namespace {
 
-// floor(s / n) is the high half of s * Reciprocal(n) for all 0 <= s < 2^23 and 2 <= n <= 2^15:
-// with m * n = 2^64 + e and 0 <= e <= n, s * m / 2^64 = s / n + s * e / (n * 2^64), and
-// s * e < 2^64 keeps the excess below 1 / n, too small to reach the next integer.
-// Window sums are at most 255 * 32761 < 2^23. Only a 1 x 1 picture has a window of one
-// pixel, and it is left as it is.
-std::uint64_t Reciprocal(int n) { return ~std::uint64_t{0} / static_cast<std::uint64_t>(n) + 1; }
+// floor(s / n) == (s * Reciprocal(n)) >> kShift for all 0 <= s < 2^23 and 1 <= n <= 2^15:
+// with m * n = 2^38 + e and 0 < e <= n, s * m / 2^38 = s / n + s * e / (n * 2^38), and
+// s * e < 2^38 keeps the excess below 1 / n, too small to reach the next integer.
+// Window sums are at most 255 * 32761 < 2^23.
+constexpr int kShift = 38;
+std::uint64_t Reciprocal(int n) { return (std::uint64_t{1} << kShift) / static_cast<std::uint64_t>(n) + 1; }
 
 constexpr int kRun = 64;  // pixels per run: the vectorised parts work a run at a time
 
@@ -44,17 +44,18 @@ struct alignas(64) RowState {
   // leaving a window on the left is read from here. Kept as 32-bit words, so that the
   // recurrence reads them as it subtracts and never waits on a narrow store.
   std::vector<std::uint32_t> fresh;
+  // What the entering columns of a run bring into its windows, made one run ahead (by run
+  // parity): the column sums they leave are then read back long after they were stored.
+  alignas(64) std::uint16_t brings[2][3 * kRun];
 };
 
-// One pixel of one channel: n, the new value, is the high half of a * m; the running sum
-// a then takes the change d known beforehand, loses l, the pixel leaving on the left, and
-// takes n. The sums stay below 2^32; 32-bit arithmetic keeps the upper half zero for the
-// 64-bit multiply.
-__attribute__((always_inline)) inline std::uint32_t PortableStep(std::uint64_t& a, std::uint64_t m,
-                                                                 const std::int32_t* d,
-                                                                 const std::uint32_t* l) noexcept {
-  __extension__ using Wide = unsigned __int128;
-  const auto n = static_cast<std::uint32_t>((static_cast<Wide>(a) * m) >> 64);
+// One pixel of one channel: n, the new value, is (a * m) >> kShift; the running sum a then
+// takes the change d known beforehand, loses l, the pixel leaving on the left, and takes n.
+// The sums stay below 2^32; 32-bit arithmetic keeps the upper half zero for the 64-bit
+// multiply.
+__attribute__((always_inline)) inline std::uint32_t Step(std::uint64_t& a, std::uint64_t m, const std::int32_t* d,
+                                                         const std::uint32_t* l) noexcept {
+  const auto n = static_cast<std::uint32_t>((a * m) >> kShift);
   a = static_cast<std::uint32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(*d) - *l + n);
   return n;
 }
@@ -83,7 +84,7 @@ struct BlurJob {
       : width(w), height(h), radius(r), pad(r + 1), in(in_rows), out(out_rows), progress(w) {
     const int side = 2 * r + 1;
     reciprocal.assign(static_cast<std::size_t>(side) * side + 1, 0);
-    for (std::size_t n = 2; n < reciprocal.size(); ++n) reciprocal[n] = Reciprocal(static_cast<int>(n));
+    for (std::size_t n = 1; n < reciprocal.size(); ++n) reciprocal[n] = Reciprocal(static_cast<int>(n));
     columns_in_window.resize(w);
     for (int x = 0; x < w; ++x) columns_in_window[x] = std::min(w - 1, x + r) - std::max(0, x - r) + 1;
     zero_row.assign(3 * static_cast<std::size_t>(w), 0);
@@ -124,30 +125,27 @@ struct BlurJob {
     const std::uint64_t* recip;  // by x
     std::uint32_t* fresh;        // the row's new values, at pixel 0
     std::int32_t* changes;       // the next run's, 3 per pixel
+    RowState* state;
     int x0 = 0;                  // the next run's first pixel
     std::uint64_t a0 = 0, a1 = 0, a2 = 0;  // the running sums
   };
 
   RowStep StepFor(int y) noexcept;
 
-  // 2^64 / n for each pixel's window size n on row y, kept in `st` while the row count of
+  // 2^38 / n for each pixel's window size n on row y, kept in `st` while the row count of
   // the windows stays the same.
   const std::uint64_t* RowReciprocals(RowState& st, int y) noexcept;
 
   Cursor Begin(int y, RowState& st, std::int32_t* changes) noexcept;
   int RunEnd(const Cursor& c) const noexcept { return std::min(c.x0 + kRun, width); }
-  // The column up to which the row above must be final for the cursor's next run.
-  int NeedsAbove(const Cursor& c) const noexcept { return std::min(width, RunEnd(c) + radius + 1); }
+  // The column up to which the row above must be final for the entering columns of the run
+  // at x0.
+  int NeedsAbove(int x0) const noexcept { return std::min(width, x0 + kRun + radius + 1); }
+  void Columns(Cursor& c, int x0) noexcept;
   void Prepare(Cursor& c) noexcept;
   void Finish(Cursor& c) noexcept;
 
   void Pair(int p) noexcept;
-  template <bool kMulx>
-  void PairBody(int p) noexcept;
-#if ZUMO_SIMD
-  void PairFast(int p) noexcept;
-  const bool fast = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
-#endif
 };
 
 BlurJob::RowStep BlurJob::StepFor(int y) noexcept {
@@ -196,6 +194,7 @@ BlurJob::Cursor BlurJob::Begin(int y, RowState& st, std::int32_t* changes) noexc
   c.recip = RowReciprocals(st, y);
   c.fresh = st.fresh.data() + 3 * radius;
   c.changes = changes;
+  c.state = &st;
   alignas(64) std::uint16_t entering[3 * (kMaxBlurRadius + 1)];
   const int first_columns = std::min(width, radius + 1);
   ComputeColumns(c.step, 0, first_columns, entering);
@@ -207,44 +206,51 @@ BlurJob::Cursor BlurJob::Begin(int y, RowState& st, std::int32_t* changes) noexc
   return c;
 }
 
+// The entering columns of the run at x0: column x + r + 1 for pixel x, nothing past the
+// edge. Their sums are made here, what they bring kept for the run's changes.
+void BlurJob::Columns(Cursor& c, int x0) noexcept {
+  const int count = 3 * (std::min(x0 + kRun, width) - x0);
+  const int c0 = x0 + radius + 1;
+  const int c1 = std::min(width, x0 + kRun + radius + 1);
+  const int inside = c1 > c0 ? 3 * (c1 - c0) : 0;
+  std::uint16_t* const brings = c.state->brings[(x0 / kRun) & 1];
+  if (inside > 0) ComputeColumns(c.step, c0, c1, brings);
+  std::fill(brings + inside, brings + count, std::uint16_t{0});
+}
+
 // What the running sum gains and loses at each pixel of the next run, apart from the new
-// value of the pixel itself and of the one leaving on the left (not known yet): the column
-// entering on the right (nothing past the edge), the pixel's old value, the column sum
-// leaving on the left (zero before the edge: the arrays are padded).
+// value of the pixel itself and of the one leaving on the left (not known yet): what the
+// column entering on the right brings, the pixel's old value, the column sum leaving on the
+// left (zero before the edge: the arrays are padded).
 void BlurJob::Prepare(Cursor& c) noexcept {
   const int x0 = c.x0;
-  const int x1 = RunEnd(c);
-  const int c0 = x0 + radius + 1;
-  const int c1 = std::min(width, x1 + radius + 1);
-  const int count = 3 * (x1 - x0);
-  const int inside = c1 > c0 ? 3 * (c1 - c0) : 0;
-  alignas(64) std::uint16_t entering[3 * kRun];
-  if (inside > 0) ComputeColumns(c.step, c0, c1, entering);
-  std::fill(entering + inside, entering + count, std::uint16_t{0});
+  const int count = 3 * (RunEnd(c) - x0);
+  const std::uint16_t* const brings = c.state->brings[(x0 / kRun) & 1];
   const std::uint16_t* const rem = c.step.sums + 3 * (x0 - radius);
   const std::uint8_t* const old = c.step.row_old + 3 * x0;
-  for (int k = 0; k < count; ++k) c.changes[k] = entering[k] - old[k] - rem[k];
+  for (int k = 0; k < count; ++k) c.changes[k] = brings[k] - old[k] - rem[k];
 }
 
 #if ZUMO_SIMD
-// One pixel's three channels with BMI2's mulx (only ever run where the processor has it):
-// n, the new value, is the high half of a * m; the running sum a then takes the change
-// known beforehand, loses the pixel leaving on the left (`behind` words back, a negative
-// index) and takes n. Written out so that nothing but the multiply and one add stands
-// between one running sum and the next, and so that the six running sums of two rows stay
-// in registers; the 32-bit adds keep the upper halves zero for the 64-bit multiply. The
+// Step for one channel of one pixel, written out on x86-64 (m, the pixel's reciprocal,
+// already in its register): the change and the pixel leaving on the left (`behind` words
+// back, a negative index) are taken straight from memory, nothing but the multiply, the
+// shift and one add stands between one running sum and the next, and the six running sums
+// of two rows stay in registers (left to itself the compiler runs out of them). The
 // statements are volatile because they store the new values: they must stay even where the
 // running sums are not used after them.
-#define ZUMO_BLUR_CHANNEL(a, d_offset, f_offset, f)            \
-  "mulx %[" a "], %[n], %[n]\n\t"                               \
-  "add " d_offset "(%[d]), %k[" a "]\n\t"                       \
-  "sub " f_offset "(%[" f "],%[behind],4), %k[" a "]\n\t"       \
-  "add %k[n], %k[" a "]\n\t"                                    \
+#define ZUMO_BLUR_CHANNEL(a, d_offset, f_offset, f)      \
+  "mov %[m], %[n]\n\t"                                  \
+  "imul %[" a "], %[n]\n\t"                             \
+  "add " d_offset "(%[d]), %k[" a "]\n\t"               \
+  "sub " f_offset "(%[" f "],%[behind],4), %k[" a "]\n\t" \
+  "shr $38, %[n]\n\t"                                   \
+  "add %k[n], %k[" a "]\n\t"                            \
   "mov %k[n], " f_offset "(%[" f "])\n\t"
+static_assert(kShift == 38);
 #endif
 
 // Pixels k0..k1 - 1 of the cursor's run, from its prepared changes.
-template <bool kMulx>
 __attribute__((always_inline)) inline void Recur(BlurJob::Cursor& c, std::ptrdiff_t back, int k0, int k1) noexcept {
   std::uint64_t a0 = c.a0, a1 = c.a1, a2 = c.a2;
   const std::uint64_t* m = c.recip + c.x0 + k0;
@@ -252,26 +258,23 @@ __attribute__((always_inline)) inline void Recur(BlurJob::Cursor& c, std::ptrdif
   const std::int32_t* d = c.changes + 3 * k0;
   for (int k = k0; k < k1; ++k, ++m, f += 3, d += 3) {
 #if ZUMO_SIMD
-    if constexpr (kMulx) {
-      std::uint64_t n;
-      asm volatile("mov (%[m]), %%rdx\n\t" ZUMO_BLUR_CHANNEL("a0", "0", "0", "f") ZUMO_BLUR_CHANNEL("a1", "4", "4", "f")
-              ZUMO_BLUR_CHANNEL("a2", "8", "8", "f")
-          : [a0] "+&r"(a0), [a1] "+&r"(a1), [a2] "+&r"(a2), [n] "=&r"(n)
-          : [m] "r"(m), [d] "r"(d), [f] "r"(f), [behind] "r"(-back)
-          : "rdx", "cc", "memory");
-      continue;
-    }
+    std::uint64_t n;
+    asm volatile(ZUMO_BLUR_CHANNEL("a0", "0", "0", "f") ZUMO_BLUR_CHANNEL("a1", "4", "4", "f")
+                     ZUMO_BLUR_CHANNEL("a2", "8", "8", "f")
+                 : [a0] "+&r"(a0), [a1] "+&r"(a1), [a2] "+&r"(a2), [n] "=&r"(n)
+                 : [m] "r"(*m), [d] "r"(d), [f] "r"(f), [behind] "r"(-back)
+                 : "cc", "memory");
+#else
+    f[0] = Step(a0, *m, d, f - back);
+    f[1] = Step(a1, *m, d + 1, f + 1 - back);
+    f[2] = Step(a2, *m, d + 2, f + 2 - back);
 #endif
-    f[0] = PortableStep(a0, *m, d, f - back);
-    f[1] = PortableStep(a1, *m, d + 1, f + 1 - back);
-    f[2] = PortableStep(a2, *m, d + 2, f + 2 - back);
   }
   c.a0 = a0, c.a1 = a1, c.a2 = a2;
 }
 
 // The first n pixels of both cursors' runs, one after the other: six independent chains.
 // The lower cursor's changes follow the upper's, kRun pixels on.
-template <bool kMulx>
 __attribute__((always_inline)) inline void RecurTwo(BlurJob::Cursor& u, BlurJob::Cursor& v, std::ptrdiff_t back,
                                                     int n) noexcept {
   std::uint64_t a0 = u.a0, a1 = u.a1, a2 = u.a2, b0 = v.a0, b1 = v.a1, b2 = v.a2;
@@ -282,27 +285,27 @@ __attribute__((always_inline)) inline void RecurTwo(BlurJob::Cursor& u, BlurJob:
   const std::int32_t* d = u.changes;
   for (int k = 0; k < n; ++k, ++mu, ++mv, fu += 3, fv += 3, d += 3) {
 #if ZUMO_SIMD
-    if constexpr (kMulx) {
-      static_assert(3 * kRun * sizeof(std::int32_t) == 768);
-      std::uint64_t nv;
-      asm volatile("mov (%[mu]), %%rdx\n\t" ZUMO_BLUR_CHANNEL("a0", "0", "0", "fu") ZUMO_BLUR_CHANNEL("a1", "4", "4", "fu")
-              ZUMO_BLUR_CHANNEL("a2", "8", "8", "fu") "mov (%[mv]), %%rdx\n\t"
-              ZUMO_BLUR_CHANNEL("b0", "768", "0", "fv") ZUMO_BLUR_CHANNEL("b1", "772", "4", "fv")
-                  ZUMO_BLUR_CHANNEL("b2", "776", "8", "fv")
-          : [a0] "+&r"(a0), [a1] "+&r"(a1), [a2] "+&r"(a2), [b0] "+&r"(b0), [b1] "+&r"(b1), [b2] "+&r"(b2),
-            [n] "=&r"(nv)
-          : [mu] "r"(mu), [mv] "r"(mv), [d] "r"(d), [fu] "r"(fu), [fv] "r"(fv), [behind] "r"(-back)
-          : "rdx", "cc", "memory");
-      continue;
-    }
-#endif
+    static_assert(3 * kRun * sizeof(std::int32_t) == 768);
+    std::uint64_t n;
+    asm volatile(ZUMO_BLUR_CHANNEL("a0", "0", "0", "fu") ZUMO_BLUR_CHANNEL("a1", "4", "4", "fu")
+                     ZUMO_BLUR_CHANNEL("a2", "8", "8", "fu")
+                 : [a0] "+&r"(a0), [a1] "+&r"(a1), [a2] "+&r"(a2), [n] "=&r"(n)
+                 : [m] "r"(*mu), [d] "r"(d), [fu] "r"(fu), [behind] "r"(-back)
+                 : "cc", "memory");
+    asm volatile(ZUMO_BLUR_CHANNEL("b0", "768", "0", "fv") ZUMO_BLUR_CHANNEL("b1", "772", "4", "fv")
+                     ZUMO_BLUR_CHANNEL("b2", "776", "8", "fv")
+                 : [b0] "+&r"(b0), [b1] "+&r"(b1), [b2] "+&r"(b2), [n] "=&r"(n)
+                 : [m] "r"(*mv), [d] "r"(d), [fv] "r"(fv), [behind] "r"(-back)
+                 : "cc", "memory");
+#else
     const std::int32_t* const dv = d + 3 * kRun;
-    fu[0] = PortableStep(a0, *mu, d, fu - back);
-    fu[1] = PortableStep(a1, *mu, d + 1, fu + 1 - back);
-    fu[2] = PortableStep(a2, *mu, d + 2, fu + 2 - back);
-    fv[0] = PortableStep(b0, *mv, dv, fv - back);
-    fv[1] = PortableStep(b1, *mv, dv + 1, fv + 1 - back);
-    fv[2] = PortableStep(b2, *mv, dv + 2, fv + 2 - back);
+    fu[0] = Step(a0, *mu, d, fu - back);
+    fu[1] = Step(a1, *mu, d + 1, fu + 1 - back);
+    fu[2] = Step(a2, *mu, d + 2, fu + 2 - back);
+    fv[0] = Step(b0, *mv, dv, fv - back);
+    fv[1] = Step(b1, *mv, dv + 1, fv + 1 - back);
+    fv[2] = Step(b2, *mv, dv + 2, fv + 2 - back);
+#endif
   }
   u.a0 = a0, u.a1 = a1, u.a2 = a2;
   v.a0 = b0, v.a1 = b1, v.a2 = b2;
@@ -320,8 +323,7 @@ void BlurJob::Finish(Cursor& c) noexcept {
 // there are two); the lower one follows the upper `lag` runs behind, where the upper row
 // is final far enough for the lower row's columns. The pair tells the pair below how far
 // its lower row is final.
-template <bool kMulx>
-__attribute__((always_inline)) inline void BlurJob::PairBody(int p) noexcept {
+void BlurJob::Pair(int p) noexcept {
   const int w = width;
   const int y = 2 * p;
   const bool two_rows = y + 1 < height;
@@ -329,54 +331,56 @@ __attribute__((always_inline)) inline void BlurJob::PairBody(int p) noexcept {
   RowTurn turn(progress, p);
   alignas(64) std::int32_t changes[2][3 * kRun];
 
-  turn.NeedAbove(std::min(w, radius + 1));
+  turn.NeedAbove(NeedsAbove(0));
   Cursor upper = Begin(y, state[p & 1][0], changes[0]);
+  Columns(upper, 0);
+  // The entering columns of the run after the current one, then the current run's changes.
+  const auto prepare_upper = [&] {
+    const int next = RunEnd(upper);
+    if (next < w) {
+      turn.NeedAbove(NeedsAbove(next));
+      Columns(upper, next);
+    }
+    Prepare(upper);
+  };
   if (!two_rows) {
     while (upper.x0 < w) {
-      turn.NeedAbove(NeedsAbove(upper));
-      Prepare(upper);
-      Recur<kMulx>(upper, back, 0, RunEnd(upper) - upper.x0);
+      prepare_upper();
+      Recur(upper, back, 0, RunEnd(upper) - upper.x0);
       Finish(upper);
       turn.Finished(progress, upper.x0);
     }
     return;
   }
-  // When the upper row has finished run t, the lower row's run t - lag + 1 has all its
-  // columns: (t + 1 - lag + 1) * kRun + r + 1 <= (t + 1) * kRun.
-  const int lag = 1 + (radius + 1 + kRun - 1) / kRun;
+  // While the upper row's run t is prepared, the lower row's run t - lag is, and the
+  // columns of its run t - lag + 1 are made; these need the upper row final up to
+  // (t - lag + 2) * kRun + r + 1 <= t * kRun.
+  const int lag = 2 + (radius + kRun) / kRun;
   Cursor lower{};
   for (int t = 0; upper.x0 < w || lower.x0 < w; ++t) {
     const bool upper_runs = upper.x0 < w;
-    if (upper_runs) {
-      turn.NeedAbove(NeedsAbove(upper));
-      Prepare(upper);
+    if (upper_runs) prepare_upper();
+    if (t == lag) {
+      lower = Begin(y + 1, state[p & 1][1], changes[1]);
+      Columns(lower, 0);
     }
-    if (t == lag) lower = Begin(y + 1, state[p & 1][1], changes[1]);
     const bool lower_runs = t >= lag && lower.x0 < w;
-    if (lower_runs) Prepare(lower);
+    if (lower_runs) {
+      if (RunEnd(lower) < w) Columns(lower, RunEnd(lower));
+      Prepare(lower);
+    }
     const int nu = upper_runs ? RunEnd(upper) - upper.x0 : 0;
     const int nl = lower_runs ? RunEnd(lower) - lower.x0 : 0;
     const int both = std::min(nu, nl);
-    if (both > 0) RecurTwo<kMulx>(upper, lower, back, both);
-    if (nu > both) Recur<kMulx>(upper, back, both, nu);
-    if (nl > both) Recur<kMulx>(lower, back, both, nl);
+    if (both > 0) RecurTwo(upper, lower, back, both);
+    if (nu > both) Recur(upper, back, both, nu);
+    if (nl > both) Recur(lower, back, both, nl);
     if (upper_runs) Finish(upper);
     if (lower_runs) {
       Finish(lower);
       turn.Finished(progress, lower.x0);
     }
   }
-}
-
-#if ZUMO_SIMD
-__attribute__((target("avx2,bmi2"))) void BlurJob::PairFast(int p) noexcept { PairBody<true>(p); }
-#endif
-
-void BlurJob::Pair(int p) noexcept {
-#if ZUMO_SIMD
-  if (fast) return PairFast(p);
-#endif
-  PairBody<false>(p);
 }
 
 void RunPairs(BlurJob& job, bool two_threads) {
@@ -386,15 +390,14 @@ void RunPairs(BlurJob& job, bool two_threads) {
 }  // namespace
 
 void BoxBlurInPlace(int radius, Bitmap& target, bool two_threads) {
-  // One pixel is its own only window.
-  if (radius <= 0 || target.Empty() || (target.Width() == 1 && target.Height() == 1)) return;
+  if (radius <= 0 || target.Empty()) return;
   const auto rows = TABitmap::ScanlineTable(target);
   BlurJob job(target.Width(), target.Height(), radius, rows.get(), rows.get());
   RunPairs(job, two_threads);
 }
 
 void BoxBlurInto(int radius, const Bitmap& source, Bitmap& target, bool two_threads) {
-  if (radius <= 0 || source.Empty() || (source.Width() == 1 && source.Height() == 1)) {
+  if (radius <= 0 || source.Empty()) {
     target.Assign(source);
     return;
   }
