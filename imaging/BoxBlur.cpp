@@ -44,9 +44,6 @@ struct alignas(64) RowState {
   // leaving a window on the left is read from here. Kept as 32-bit words, so that the
   // recurrence reads them as it subtracts and never waits on a narrow store.
   std::vector<std::uint32_t> fresh;
-  // What the entering columns of a run bring into its windows, made one run ahead (by run
-  // parity): the column sums they leave are then read back long after they were stored.
-  alignas(64) std::uint16_t brings[2][3 * kRun];
 };
 
 // One pixel of one channel: n, the new value, is (a * m) >> kShift; the running sum a then
@@ -125,7 +122,6 @@ struct BlurJob {
     const std::uint64_t* recip;  // by x
     std::uint32_t* fresh;        // the row's new values, at pixel 0
     std::int32_t* changes;       // the next run's, 3 per pixel
-    RowState* state;
     int x0 = 0;                  // the next run's first pixel
     std::uint64_t a0 = 0, a1 = 0, a2 = 0;  // the running sums
   };
@@ -138,10 +134,8 @@ struct BlurJob {
 
   Cursor Begin(int y, RowState& st, std::int32_t* changes) noexcept;
   int RunEnd(const Cursor& c) const noexcept { return std::min(c.x0 + kRun, width); }
-  // The column up to which the row above must be final for the entering columns of the run
-  // at x0.
-  int NeedsAbove(int x0) const noexcept { return std::min(width, x0 + kRun + radius + 1); }
-  void Columns(Cursor& c, int x0) noexcept;
+  // The column up to which the row above must be final for the cursor's next run.
+  int NeedsAbove(const Cursor& c) const noexcept { return std::min(width, RunEnd(c) + radius + 1); }
   void Prepare(Cursor& c) noexcept;
   void Finish(Cursor& c) noexcept;
 
@@ -194,7 +188,6 @@ BlurJob::Cursor BlurJob::Begin(int y, RowState& st, std::int32_t* changes) noexc
   c.recip = RowReciprocals(st, y);
   c.fresh = st.fresh.data() + 3 * radius;
   c.changes = changes;
-  c.state = &st;
   alignas(64) std::uint16_t entering[3 * (kMaxBlurRadius + 1)];
   const int first_columns = std::min(width, radius + 1);
   ComputeColumns(c.step, 0, first_columns, entering);
@@ -206,29 +199,23 @@ BlurJob::Cursor BlurJob::Begin(int y, RowState& st, std::int32_t* changes) noexc
   return c;
 }
 
-// The entering columns of the run at x0: column x + r + 1 for pixel x, nothing past the
-// edge. Their sums are made here, what they bring kept for the run's changes.
-void BlurJob::Columns(Cursor& c, int x0) noexcept {
-  const int count = 3 * (std::min(x0 + kRun, width) - x0);
-  const int c0 = x0 + radius + 1;
-  const int c1 = std::min(width, x0 + kRun + radius + 1);
-  const int inside = c1 > c0 ? 3 * (c1 - c0) : 0;
-  std::uint16_t* const brings = c.state->brings[(x0 / kRun) & 1];
-  if (inside > 0) ComputeColumns(c.step, c0, c1, brings);
-  std::fill(brings + inside, brings + count, std::uint16_t{0});
-}
-
 // What the running sum gains and loses at each pixel of the next run, apart from the new
-// value of the pixel itself and of the one leaving on the left (not known yet): what the
-// column entering on the right brings, the pixel's old value, the column sum leaving on the
-// left (zero before the edge: the arrays are padded).
+// value of the pixel itself and of the one leaving on the left (not known yet): the column
+// entering on the right (nothing past the edge), the pixel's old value, the column sum
+// leaving on the left (zero before the edge: the arrays are padded).
 void BlurJob::Prepare(Cursor& c) noexcept {
   const int x0 = c.x0;
-  const int count = 3 * (RunEnd(c) - x0);
-  const std::uint16_t* const brings = c.state->brings[(x0 / kRun) & 1];
+  const int x1 = RunEnd(c);
+  const int c0 = x0 + radius + 1;
+  const int c1 = std::min(width, x1 + radius + 1);
+  const int count = 3 * (x1 - x0);
+  const int inside = c1 > c0 ? 3 * (c1 - c0) : 0;
+  alignas(64) std::uint16_t entering[3 * kRun];
+  if (inside > 0) ComputeColumns(c.step, c0, c1, entering);
+  std::fill(entering + inside, entering + count, std::uint16_t{0});
   const std::uint16_t* const rem = c.step.sums + 3 * (x0 - radius);
   const std::uint8_t* const old = c.step.row_old + 3 * x0;
-  for (int k = 0; k < count; ++k) c.changes[k] = brings[k] - old[k] - rem[k];
+  for (int k = 0; k < count; ++k) c.changes[k] = entering[k] - old[k] - rem[k];
 }
 
 #if ZUMO_SIMD
@@ -331,44 +318,31 @@ void BlurJob::Pair(int p) noexcept {
   RowTurn turn(progress, p);
   alignas(64) std::int32_t changes[2][3 * kRun];
 
-  turn.NeedAbove(NeedsAbove(0));
+  turn.NeedAbove(std::min(w, radius + 1));
   Cursor upper = Begin(y, state[p & 1][0], changes[0]);
-  Columns(upper, 0);
-  // The entering columns of the run after the current one, then the current run's changes.
-  const auto prepare_upper = [&] {
-    const int next = RunEnd(upper);
-    if (next < w) {
-      turn.NeedAbove(NeedsAbove(next));
-      Columns(upper, next);
-    }
-    Prepare(upper);
-  };
   if (!two_rows) {
     while (upper.x0 < w) {
-      prepare_upper();
+      turn.NeedAbove(NeedsAbove(upper));
+      Prepare(upper);
       Recur(upper, back, 0, RunEnd(upper) - upper.x0);
       Finish(upper);
       turn.Finished(progress, upper.x0);
     }
     return;
   }
-  // While the upper row's run t is prepared, the lower row's run t - lag is, and the
-  // columns of its run t - lag + 1 are made; these need the upper row final up to
-  // (t - lag + 2) * kRun + r + 1 <= t * kRun.
-  const int lag = 2 + (radius + kRun) / kRun;
+  // When the upper row has finished run t, the lower row's run t - lag + 1 has all its
+  // columns: (t + 1 - lag + 1) * kRun + r + 1 <= (t + 1) * kRun.
+  const int lag = 1 + (radius + 1 + kRun - 1) / kRun;
   Cursor lower{};
   for (int t = 0; upper.x0 < w || lower.x0 < w; ++t) {
     const bool upper_runs = upper.x0 < w;
-    if (upper_runs) prepare_upper();
-    if (t == lag) {
-      lower = Begin(y + 1, state[p & 1][1], changes[1]);
-      Columns(lower, 0);
+    if (upper_runs) {
+      turn.NeedAbove(NeedsAbove(upper));
+      Prepare(upper);
     }
+    if (t == lag) lower = Begin(y + 1, state[p & 1][1], changes[1]);
     const bool lower_runs = t >= lag && lower.x0 < w;
-    if (lower_runs) {
-      if (RunEnd(lower) < w) Columns(lower, RunEnd(lower));
-      Prepare(lower);
-    }
+    if (lower_runs) Prepare(lower);
     const int nu = upper_runs ? RunEnd(upper) - upper.x0 : 0;
     const int nl = lower_runs ? RunEnd(lower) - lower.x0 : 0;
     const int both = std::min(nu, nl);
