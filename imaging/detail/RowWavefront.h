@@ -161,7 +161,8 @@ inline bool WorthTwoThreads(int width, int height) noexcept {
 
 // Calls row_fn(y) for every row, top to bottom; with two threads the even rows run on a
 // helper thread and the odd rows on the caller. row_fn must not throw and must do its
-// own waiting through a RowProgress.
+// own waiting through a RowProgress. A "row" may stand for a band of picture rows that one
+// call does together (the box blur's pairs).
 template <typename RowFn>
 void RunRows(int height, bool two_threads, RowFn&& row_fn) {
   const auto all_rows = [&] {
