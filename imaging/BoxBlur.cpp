@@ -6,9 +6,10 @@
 //  - along the row a running sum of those column sums plus the current row, whose left
 //    part is new and right part still old.
 // Cost therefore does not depend on the radius. The three channels are independent
-// chains of dependent multiplies; two rows go through them side by side, the lower one a
-// few runs behind the upper, so that six chains keep the processor busy. With two threads
-// the pairs of rows alternate between them, each pair behind the one above (a wavefront).
+// chains of dependent multiplies (with AVX2 the three lanes of one register); two rows go
+// through them side by side, the lower one a few runs behind the upper, so that twice the
+// chains keep the processor busy. With two threads the pairs of rows alternate between
+// them, each pair behind the one above (a wavefront).
 //
 // The same recurrence can read the unfiltered picture from one buffer and write the
 // blurred one to another: old values (the current row from x on, the rows below) come
@@ -16,12 +17,17 @@
 // output rows. In place both row tables are the same.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "imaging/ABitmap.h"
 #include "imaging/detail/Filters.h"
 #include "imaging/detail/RowWavefront.h"
 #include "platform/Simd.h"
+
+#if ZUMO_SIMD
+#include <immintrin.h>
+#endif
 
 namespace zumo {
 namespace detail {
@@ -36,13 +42,30 @@ std::uint64_t Reciprocal(int n) { return (std::uint64_t{1} << kShift) / static_c
 
 constexpr int kRun = 64;  // pixels per run: the vectorised parts work a run at a time
 
+// The vector recurrence (AVX2) takes the three channels of a pixel as the lanes of one
+// register, and multiplies 32 by 32 bits: floor(s / n) == (s * m) >> shift with
+// shift = 23 + bit length of n and m = floor(2^shift / n) + 1 < 2^25, by the same argument
+// as above (s * e < 2^23 * n < 2^shift).
+struct LaneReciprocal {
+  std::uint64_t m;
+  std::uint64_t shift;
+};
+LaneReciprocal LaneReciprocalOf(int n) {
+  int bits = 0;
+  while ((1 << bits) <= n) ++bits;
+  const int shift = 23 + bits;
+  return {(std::uint64_t{1} << shift) / static_cast<std::uint64_t>(n) + 1, static_cast<std::uint64_t>(shift)};
+}
+
 // Per thread, per row of a pair: each on its own cache lines.
 struct alignas(64) RowState {
   std::vector<std::uint64_t> reciprocal;  // by x, for the row count below
+  std::vector<LaneReciprocal> lane_reciprocal;  // the same for the vector recurrence
   int rows_in_window = -1;
-  // The row's new values, 3 per pixel, with r pixels of zeros before pixel 0: the pixel
-  // leaving a window on the left is read from here. Kept as 32-bit words, so that the
-  // recurrence reads them as it subtracts and never waits on a narrow store.
+  // The row's new values, 3 per pixel (4 for the vector recurrence, the last unused), with
+  // r pixels of zeros before pixel 0: the pixel leaving a window on the left is read from
+  // here. Kept as 32-bit words, so that the recurrence reads them as it subtracts and never
+  // waits on a narrow store.
   std::vector<std::uint32_t> fresh;
 };
 
@@ -65,6 +88,7 @@ struct BlurJob {
   const std::uint8_t* const* in = nullptr;  // the old values
   std::uint8_t* const* out = nullptr;       // the new values (the same rows in place)
   std::vector<std::uint64_t> reciprocal;     // by pixel count n
+  std::vector<LaneReciprocal> lane_reciprocal;
   std::vector<int> columns_in_window;        // by x
   std::vector<std::uint8_t> zero_row;        // stands in for rows outside the picture
   // Padded, 3 per column, by row parity: a row steps the row above's sums into its own
@@ -82,6 +106,8 @@ struct BlurJob {
     const int side = 2 * r + 1;
     reciprocal.assign(static_cast<std::size_t>(side) * side + 1, 0);
     for (std::size_t n = 1; n < reciprocal.size(); ++n) reciprocal[n] = Reciprocal(static_cast<int>(n));
+    lane_reciprocal.resize(reciprocal.size());
+    for (std::size_t n = 1; n < reciprocal.size(); ++n) lane_reciprocal[n] = LaneReciprocalOf(static_cast<int>(n));
     columns_in_window.resize(w);
     for (int x = 0; x < w; ++x) columns_in_window[x] = std::min(w - 1, x + r) - std::max(0, x - r) + 1;
     zero_row.assign(3 * static_cast<std::size_t>(w), 0);
@@ -90,7 +116,8 @@ struct BlurJob {
     for (auto& pair : state) {
       for (RowState& st : pair) {
         st.reciprocal.resize(w);
-        st.fresh.assign(3 * (static_cast<std::size_t>(w) + r), 0);
+        st.lane_reciprocal.resize(w);
+        st.fresh.assign(4 * (static_cast<std::size_t>(w) + r + 1), 0);
       }
     }
     // The sums of row -1, which row 0 steps from: the old rows 0..r - 1 below it.
@@ -120,6 +147,7 @@ struct BlurJob {
   struct Cursor {
     RowStep step;
     const std::uint64_t* recip;  // by x
+    const LaneReciprocal* lane_recip;
     std::uint32_t* fresh;        // the row's new values, at pixel 0
     std::int32_t* changes;       // the next run's, 3 per pixel
     int x0 = 0;                  // the next run's first pixel
@@ -132,14 +160,21 @@ struct BlurJob {
   // the windows stays the same.
   const std::uint64_t* RowReciprocals(RowState& st, int y) noexcept;
 
-  Cursor Begin(int y, RowState& st, std::int32_t* changes) noexcept;
+  Cursor Begin(int y, RowState& st, std::int32_t* changes, int fresh_stride) noexcept;
   int RunEnd(const Cursor& c) const noexcept { return std::min(c.x0 + kRun, width); }
   // The column up to which the row above must be final for the cursor's next run.
   int NeedsAbove(const Cursor& c) const noexcept { return std::min(width, RunEnd(c) + radius + 1); }
   void Prepare(Cursor& c) noexcept;
+  template <int kStride>
   void Finish(Cursor& c) noexcept;
 
   void Pair(int p) noexcept;
+  template <bool kLanes>
+  void PairBody(int p) noexcept;
+#if ZUMO_SIMD
+  void PairLanes(int p) noexcept;
+  const bool lanes = __builtin_cpu_supports("avx2");
+#endif
 };
 
 BlurJob::RowStep BlurJob::StepFor(int y) noexcept {
@@ -159,7 +194,10 @@ const std::uint64_t* BlurJob::RowReciprocals(RowState& st, int y) noexcept {
   const int rows_in_window = std::min(height - 1, y + radius) - std::max(0, y - radius) + 1;
   if (st.rows_in_window != rows_in_window) {
     st.rows_in_window = rows_in_window;
-    for (int x = 0; x < width; ++x) st.reciprocal[x] = reciprocal[rows_in_window * columns_in_window[x]];
+    for (int x = 0; x < width; ++x) {
+      st.reciprocal[x] = reciprocal[rows_in_window * columns_in_window[x]];
+      st.lane_reciprocal[x] = lane_reciprocal[rows_in_window * columns_in_window[x]];
+    }
   }
   return st.reciprocal.data();
 }
@@ -182,11 +220,12 @@ __attribute__((always_inline)) inline void ComputeColumns(const BlurJob::RowStep
 
 // The first window of row y (columns 0..r) into the running sums; row y - 1 must be final
 // up to column r + 1.
-BlurJob::Cursor BlurJob::Begin(int y, RowState& st, std::int32_t* changes) noexcept {
+BlurJob::Cursor BlurJob::Begin(int y, RowState& st, std::int32_t* changes, int fresh_stride) noexcept {
   Cursor c;
   c.step = StepFor(y);
   c.recip = RowReciprocals(st, y);
-  c.fresh = st.fresh.data() + 3 * radius;
+  c.lane_recip = st.lane_reciprocal.data();
+  c.fresh = st.fresh.data() + fresh_stride * radius;
   c.changes = changes;
   alignas(64) std::uint16_t entering[3 * (kMaxBlurRadius + 1)];
   const int first_columns = std::min(width, radius + 1);
@@ -218,25 +257,6 @@ void BlurJob::Prepare(Cursor& c) noexcept {
   for (int k = 0; k < count; ++k) c.changes[k] = entering[k] - old[k] - rem[k];
 }
 
-#if ZUMO_SIMD
-// Step for one channel of one pixel, written out on x86-64 (m, the pixel's reciprocal,
-// already in its register): the change and the pixel leaving on the left (`behind` words
-// back, a negative index) are taken straight from memory, nothing but the multiply, the
-// shift and one add stands between one running sum and the next, and the six running sums
-// of two rows stay in registers (left to itself the compiler runs out of them). The
-// statements are volatile because they store the new values: they must stay even where the
-// running sums are not used after them.
-#define ZUMO_BLUR_CHANNEL(a, d_offset, f_offset, f)      \
-  "mov %[m], %[n]\n\t"                                  \
-  "imul %[" a "], %[n]\n\t"                             \
-  "add " d_offset "(%[d]), %k[" a "]\n\t"               \
-  "sub " f_offset "(%[" f "],%[behind],4), %k[" a "]\n\t" \
-  "shr $38, %[n]\n\t"                                   \
-  "add %k[n], %k[" a "]\n\t"                            \
-  "mov %k[n], " f_offset "(%[" f "])\n\t"
-static_assert(kShift == 38);
-#endif
-
 // Pixels k0..k1 - 1 of the cursor's run, from its prepared changes.
 __attribute__((always_inline)) inline void Recur(BlurJob::Cursor& c, std::ptrdiff_t back, int k0, int k1) noexcept {
   std::uint64_t a0 = c.a0, a1 = c.a1, a2 = c.a2;
@@ -244,18 +264,9 @@ __attribute__((always_inline)) inline void Recur(BlurJob::Cursor& c, std::ptrdif
   std::uint32_t* f = c.fresh + 3 * (c.x0 + k0);
   const std::int32_t* d = c.changes + 3 * k0;
   for (int k = k0; k < k1; ++k, ++m, f += 3, d += 3) {
-#if ZUMO_SIMD
-    std::uint64_t n;
-    asm volatile(ZUMO_BLUR_CHANNEL("a0", "0", "0", "f") ZUMO_BLUR_CHANNEL("a1", "4", "4", "f")
-                     ZUMO_BLUR_CHANNEL("a2", "8", "8", "f")
-                 : [a0] "+&r"(a0), [a1] "+&r"(a1), [a2] "+&r"(a2), [n] "=&r"(n)
-                 : [m] "r"(*m), [d] "r"(d), [f] "r"(f), [behind] "r"(-back)
-                 : "cc", "memory");
-#else
     f[0] = Step(a0, *m, d, f - back);
     f[1] = Step(a1, *m, d + 1, f + 1 - back);
     f[2] = Step(a2, *m, d + 2, f + 2 - back);
-#endif
   }
   c.a0 = a0, c.a1 = a1, c.a2 = a2;
 }
@@ -269,39 +280,131 @@ __attribute__((always_inline)) inline void RecurTwo(BlurJob::Cursor& u, BlurJob:
   const std::uint64_t* mv = v.recip + v.x0;
   std::uint32_t* fu = u.fresh + 3 * u.x0;
   std::uint32_t* fv = v.fresh + 3 * v.x0;
-  const std::int32_t* d = u.changes;
-  for (int k = 0; k < n; ++k, ++mu, ++mv, fu += 3, fv += 3, d += 3) {
-#if ZUMO_SIMD
-    static_assert(3 * kRun * sizeof(std::int32_t) == 768);
-    std::uint64_t n;
-    asm volatile(ZUMO_BLUR_CHANNEL("a0", "0", "0", "fu") ZUMO_BLUR_CHANNEL("a1", "4", "4", "fu")
-                     ZUMO_BLUR_CHANNEL("a2", "8", "8", "fu")
-                 : [a0] "+&r"(a0), [a1] "+&r"(a1), [a2] "+&r"(a2), [n] "=&r"(n)
-                 : [m] "r"(*mu), [d] "r"(d), [fu] "r"(fu), [behind] "r"(-back)
-                 : "cc", "memory");
-    asm volatile(ZUMO_BLUR_CHANNEL("b0", "768", "0", "fv") ZUMO_BLUR_CHANNEL("b1", "772", "4", "fv")
-                     ZUMO_BLUR_CHANNEL("b2", "776", "8", "fv")
-                 : [b0] "+&r"(b0), [b1] "+&r"(b1), [b2] "+&r"(b2), [n] "=&r"(n)
-                 : [m] "r"(*mv), [d] "r"(d), [fv] "r"(fv), [behind] "r"(-back)
-                 : "cc", "memory");
-#else
-    const std::int32_t* const dv = d + 3 * kRun;
-    fu[0] = Step(a0, *mu, d, fu - back);
-    fu[1] = Step(a1, *mu, d + 1, fu + 1 - back);
-    fu[2] = Step(a2, *mu, d + 2, fu + 2 - back);
+  const std::int32_t* du = u.changes;
+  const std::int32_t* dv = v.changes;
+  for (int k = 0; k < n; ++k, ++mu, ++mv, fu += 3, fv += 3, du += 3, dv += 3) {
+    fu[0] = Step(a0, *mu, du, fu - back);
+    fu[1] = Step(a1, *mu, du + 1, fu + 1 - back);
+    fu[2] = Step(a2, *mu, du + 2, fu + 2 - back);
     fv[0] = Step(b0, *mv, dv, fv - back);
     fv[1] = Step(b1, *mv, dv + 1, fv + 1 - back);
     fv[2] = Step(b2, *mv, dv + 2, fv + 2 - back);
-#endif
   }
   u.a0 = a0, u.a1 = a1, u.a2 = a2;
   v.a0 = b0, v.a1 = b1, v.a2 = b2;
 }
 
+#if ZUMO_SIMD
+// A pixel's three new values (and the unused fourth word) as 64-bit lanes.
+__attribute__((always_inline, target("avx2"))) inline __m256i LaneWords(const std::uint32_t* p) noexcept {
+  return _mm256_cvtepu32_epi64(_mm_load_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// The vector recurrence of pixels k0..k1 - 1 of one row's run, or of two rows' runs side by
+// side: the running sums of a row in the lanes of one register, 64 bits each, so they are
+// exact without wrapping; the new values go out 4 words per pixel, one aligned store. The
+// pixel leaving r = kNear pixels back (1 or 2) is kept in registers: read back from memory
+// so soon after its store, it would wait for the store. kNear = 0 reads it from memory.
+
+template <int kNear, int kRows>
+__attribute__((target("avx2"))) void LaneRecurrence(BlurJob::Cursor* const rows[], std::ptrdiff_t back, int k0,
+                                                    int k1) noexcept {
+  const __m256i low_words = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
+  __m256i a[kRows], near1[kRows], near2[kRows];
+  std::uint32_t* f[kRows];
+  const LaneReciprocal* m[kRows];
+  const std::int32_t* d[kRows];
+  for (int i = 0; i < kRows; ++i) {
+    BlurJob::Cursor& c = *rows[i];
+    a[i] = _mm256_setr_epi64x(static_cast<long long>(c.a0), static_cast<long long>(c.a1),
+                              static_cast<long long>(c.a2), 0);
+    f[i] = c.fresh + 4 * (c.x0 + k0);
+    m[i] = c.lane_recip + c.x0 + k0;
+    d[i] = c.changes + 3 * k0;
+    if constexpr (kNear >= 1) near1[i] = LaneWords(f[i] - 4);
+    if constexpr (kNear >= 2) near2[i] = LaneWords(f[i] - 8);
+  }
+  for (int k = k0; k < k1; ++k) {
+    for (int i = 0; i < kRows; ++i) {
+      const __m256i mult = _mm256_set1_epi64x(static_cast<long long>(m[i]->m));
+      const __m128i shift = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&m[i]->shift));
+      const __m256i change = _mm256_cvtepi32_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(d[i])));
+      __m256i leaving;
+      if constexpr (kNear == 1) leaving = near1[i];
+      else if constexpr (kNear == 2) leaving = near2[i];
+      else leaving = LaneWords(f[i] - 4 * back / 3);
+      const __m256i n = _mm256_srl_epi64(_mm256_mul_epu32(a[i], mult), shift);
+      a[i] = _mm256_add_epi64(_mm256_add_epi64(a[i], _mm256_sub_epi64(change, leaving)), n);
+      if constexpr (kNear >= 2) near2[i] = near1[i];
+      if constexpr (kNear >= 1) near1[i] = n;
+      _mm_store_si128(reinterpret_cast<__m128i*>(f[i]), _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(n, low_words)));
+      f[i] += 4;
+      ++m[i];
+      d[i] += 3;
+    }
+  }
+  for (int i = 0; i < kRows; ++i) {
+    alignas(32) std::uint64_t sums[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(sums), a[i]);
+    rows[i]->a0 = sums[0], rows[i]->a1 = sums[1], rows[i]->a2 = sums[2];
+  }
+}
+
+template <int kRows>
+void LaneRecur(BlurJob::Cursor* const rows[], std::ptrdiff_t back, int k0, int k1) noexcept {
+  if (back == 3) return LaneRecurrence<1, kRows>(rows, back, k0, k1);
+  if (back == 6) return LaneRecurrence<2, kRows>(rows, back, k0, k1);
+  LaneRecurrence<0, kRows>(rows, back, k0, k1);
+}
+#endif
+
+// Pixels k0..k1 - 1 of one row's run, or of two rows' runs (v not null) side by side.
+template <bool kLanes>
+__attribute__((always_inline)) inline void RecurRows(BlurJob::Cursor* u, BlurJob::Cursor* v, std::ptrdiff_t back,
+                                                     int k0, int k1) noexcept {
+#if ZUMO_SIMD
+  if constexpr (kLanes) {
+    BlurJob::Cursor* const rows[2] = {u, v};
+    if (v != nullptr) return LaneRecur<2>(rows, back, k0, k1);
+    return LaneRecur<1>(rows, back, k0, k1);
+  }
+#endif
+  if (v != nullptr) return RecurTwo(*u, *v, back, k1);  // k0 is 0 for two rows
+  Recur(*u, back, k0, k1);
+}
+
+#if ZUMO_SIMD
+// Four pixels' new values (16 words, every fourth unused) to their 12 bytes.
+__attribute__((target("avx2"))) void PackLanes(const std::uint32_t* fresh, std::uint8_t* row, int pixels) noexcept {
+  const __m128i keep = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  int x = 0;
+  for (; x + 4 <= pixels; x += 4) {
+    const __m128i* p = reinterpret_cast<const __m128i*>(fresh + 4 * x);
+    const __m128i words = _mm_packs_epi32(_mm_load_si128(p), _mm_load_si128(p + 1));
+    const __m128i more = _mm_packs_epi32(_mm_load_si128(p + 2), _mm_load_si128(p + 3));
+    const __m128i bytes = _mm_shuffle_epi8(_mm_packus_epi16(words, more), keep);
+    // Exactly the 12 bytes: the row goes on with old values still to be read.
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(row + 3 * x), bytes);
+    const int last = _mm_cvtsi128_si32(_mm_srli_si128(bytes, 8));
+    std::memcpy(row + 3 * x + 8, &last, 4);
+  }
+  for (; x < pixels; ++x)
+    for (int c = 0; c < 3; ++c) row[3 * x + c] = static_cast<std::uint8_t>(fresh[4 * x + c]);
+}
+#endif
+
 // The run's new values into the row; the cursor moves to the next run.
+template <int kStride>
 void BlurJob::Finish(Cursor& c) noexcept {
   const int x1 = RunEnd(c);
   std::uint8_t* const row = c.step.row;
+#if ZUMO_SIMD
+  if constexpr (kStride == 4) {
+    PackLanes(c.fresh + 4 * c.x0, row + 3 * c.x0, x1 - c.x0);
+    c.x0 = x1;
+    return;
+  }
+#endif
   for (int i = 3 * c.x0; i < 3 * x1; ++i) row[i] = static_cast<std::uint8_t>(c.fresh[i]);
   c.x0 = x1;
 }
@@ -310,22 +413,25 @@ void BlurJob::Finish(Cursor& c) noexcept {
 // there are two); the lower one follows the upper `lag` runs behind, where the upper row
 // is final far enough for the lower row's columns. The pair tells the pair below how far
 // its lower row is final.
-void BlurJob::Pair(int p) noexcept {
+template <bool kLanes>
+__attribute__((always_inline)) inline void BlurJob::PairBody(int p) noexcept {
+  constexpr int kStride = kLanes ? 4 : 3;
   const int w = width;
   const int y = 2 * p;
   const bool two_rows = y + 1 < height;
   const std::ptrdiff_t back = 3 * radius;
   RowTurn turn(progress, p);
-  alignas(64) std::int32_t changes[2][3 * kRun];
+  // The upper row's run, then the lower row's; the vector recurrence reads one word past.
+  alignas(64) std::int32_t changes[2 * 3 * kRun + 4];
 
   turn.NeedAbove(std::min(w, radius + 1));
-  Cursor upper = Begin(y, state[p & 1][0], changes[0]);
+  Cursor upper = Begin(y, state[p & 1][0], changes, kStride);
   if (!two_rows) {
     while (upper.x0 < w) {
       turn.NeedAbove(NeedsAbove(upper));
       Prepare(upper);
-      Recur(upper, back, 0, RunEnd(upper) - upper.x0);
-      Finish(upper);
+      RecurRows<kLanes>(&upper, nullptr, back, 0, RunEnd(upper) - upper.x0);
+      Finish<kStride>(upper);
       turn.Finished(progress, upper.x0);
     }
     return;
@@ -340,21 +446,32 @@ void BlurJob::Pair(int p) noexcept {
       turn.NeedAbove(NeedsAbove(upper));
       Prepare(upper);
     }
-    if (t == lag) lower = Begin(y + 1, state[p & 1][1], changes[1]);
+    if (t == lag) lower = Begin(y + 1, state[p & 1][1], changes + 3 * kRun, kStride);
     const bool lower_runs = t >= lag && lower.x0 < w;
     if (lower_runs) Prepare(lower);
     const int nu = upper_runs ? RunEnd(upper) - upper.x0 : 0;
     const int nl = lower_runs ? RunEnd(lower) - lower.x0 : 0;
     const int both = std::min(nu, nl);
-    if (both > 0) RecurTwo(upper, lower, back, both);
-    if (nu > both) Recur(upper, back, both, nu);
-    if (nl > both) Recur(lower, back, both, nl);
-    if (upper_runs) Finish(upper);
+    if (both > 0) RecurRows<kLanes>(&upper, &lower, back, 0, both);
+    if (nu > both) RecurRows<kLanes>(&upper, nullptr, back, both, nu);
+    if (nl > both) RecurRows<kLanes>(&lower, nullptr, back, both, nl);
+    if (upper_runs) Finish<kStride>(upper);
     if (lower_runs) {
-      Finish(lower);
+      Finish<kStride>(lower);
       turn.Finished(progress, lower.x0);
     }
   }
+}
+
+#if ZUMO_SIMD
+__attribute__((target("avx2"))) void BlurJob::PairLanes(int p) noexcept { PairBody<true>(p); }
+#endif
+
+void BlurJob::Pair(int p) noexcept {
+#if ZUMO_SIMD
+  if (lanes) return PairLanes(p);
+#endif
+  PairBody<false>(p);
 }
 
 void RunPairs(BlurJob& job, bool two_threads) {
