@@ -88,7 +88,7 @@ struct BlurJob {
   const std::uint8_t* const* in = nullptr;  // the old values
   std::uint8_t* const* out = nullptr;       // the new values (the same rows in place)
   std::vector<std::uint64_t> reciprocal;     // by pixel count n
-  std::vector<LaneReciprocal> lane_reciprocal;
+  std::vector<LaneReciprocal> lane_reciprocal;  // the same for the vector recurrence
   std::vector<int> columns_in_window;        // by x
   std::vector<std::uint8_t> zero_row;        // stands in for rows outside the picture
   // Padded, 3 per column, by row parity: a row steps the row above's sums into its own
@@ -148,7 +148,7 @@ struct BlurJob {
     RowStep step;
     const std::uint64_t* recip;  // by x
     const LaneReciprocal* lane_recip;
-    std::uint32_t* fresh;        // the row's new values, at pixel 0
+    std::uint32_t* fresh;        // the row's new values, at pixel 0 (3 or 4 words a pixel)
     std::int32_t* changes;       // the next run's, 3 per pixel
     int x0 = 0;                  // the next run's first pixel
     std::uint64_t a0 = 0, a1 = 0, a2 = 0;  // the running sums
@@ -156,8 +156,8 @@ struct BlurJob {
 
   RowStep StepFor(int y) noexcept;
 
-  // 2^38 / n for each pixel's window size n on row y, kept in `st` while the row count of
-  // the windows stays the same.
+  // 2^38 / n for each pixel's window size n on row y (and the lanes' reciprocals), kept in
+  // `st` while the row count of the windows stays the same.
   const std::uint64_t* RowReciprocals(RowState& st, int y) noexcept;
 
   Cursor Begin(int y, RowState& st, std::int32_t* changes, int fresh_stride) noexcept;
