@@ -173,7 +173,7 @@ struct BlurJob {
   void PairBody(int p) noexcept;
 #if ZUMO_SIMD
   void PairLanes(int p) noexcept;
-  const bool lanes = __builtin_cpu_supports("avx2");
+  const bool lanes = HaveAvx2();
 #endif
 };
 
@@ -257,41 +257,31 @@ void BlurJob::Prepare(Cursor& c) noexcept {
   for (int k = 0; k < count; ++k) c.changes[k] = entering[k] - old[k] - rem[k];
 }
 
-// Pixels k0..k1 - 1 of the cursor's run, from its prepared changes.
-__attribute__((always_inline)) inline void Recur(BlurJob::Cursor& c, std::ptrdiff_t back, int k0, int k1) noexcept {
-  std::uint64_t a0 = c.a0, a1 = c.a1, a2 = c.a2;
-  const std::uint64_t* m = c.recip + c.x0 + k0;
-  std::uint32_t* f = c.fresh + 3 * (c.x0 + k0);
-  const std::int32_t* d = c.changes + 3 * k0;
-  for (int k = k0; k < k1; ++k, ++m, f += 3, d += 3) {
-    f[0] = Step(a0, *m, d, f - back);
-    f[1] = Step(a1, *m, d + 1, f + 1 - back);
-    f[2] = Step(a2, *m, d + 2, f + 2 - back);
+// The portable recurrence of pixels k0..k1 - 1 of one row's run, or of two rows' runs side
+// by side (their chains independent, so the processor overlaps them).
+template <int kRows>
+__attribute__((always_inline)) inline void PortableRecurrence(BlurJob::Cursor* const rows[], std::ptrdiff_t back,
+                                                              int k0, int k1) noexcept {
+  std::uint64_t a[kRows][3];
+  const std::uint64_t* m[kRows];
+  std::uint32_t* f[kRows];
+  const std::int32_t* d[kRows];
+  for (int i = 0; i < kRows; ++i) {
+    const BlurJob::Cursor& c = *rows[i];
+    a[i][0] = c.a0, a[i][1] = c.a1, a[i][2] = c.a2;
+    m[i] = c.recip + c.x0 + k0;
+    f[i] = c.fresh + 3 * (c.x0 + k0);
+    d[i] = c.changes + 3 * k0;
   }
-  c.a0 = a0, c.a1 = a1, c.a2 = a2;
-}
-
-// The first n pixels of both cursors' runs, one after the other: six independent chains.
-// The lower cursor's changes follow the upper's, kRun pixels on.
-__attribute__((always_inline)) inline void RecurTwo(BlurJob::Cursor& u, BlurJob::Cursor& v, std::ptrdiff_t back,
-                                                    int n) noexcept {
-  std::uint64_t a0 = u.a0, a1 = u.a1, a2 = u.a2, b0 = v.a0, b1 = v.a1, b2 = v.a2;
-  const std::uint64_t* mu = u.recip + u.x0;
-  const std::uint64_t* mv = v.recip + v.x0;
-  std::uint32_t* fu = u.fresh + 3 * u.x0;
-  std::uint32_t* fv = v.fresh + 3 * v.x0;
-  const std::int32_t* du = u.changes;
-  const std::int32_t* dv = v.changes;
-  for (int k = 0; k < n; ++k, ++mu, ++mv, fu += 3, fv += 3, du += 3, dv += 3) {
-    fu[0] = Step(a0, *mu, du, fu - back);
-    fu[1] = Step(a1, *mu, du + 1, fu + 1 - back);
-    fu[2] = Step(a2, *mu, du + 2, fu + 2 - back);
-    fv[0] = Step(b0, *mv, dv, fv - back);
-    fv[1] = Step(b1, *mv, dv + 1, fv + 1 - back);
-    fv[2] = Step(b2, *mv, dv + 2, fv + 2 - back);
+  for (int k = k0; k < k1; ++k) {
+    for (int i = 0; i < kRows; ++i) {
+      for (int ch = 0; ch < 3; ++ch) f[i][ch] = Step(a[i][ch], *m[i], d[i] + ch, f[i] + ch - back);
+      ++m[i];
+      f[i] += 3;
+      d[i] += 3;
+    }
   }
-  u.a0 = a0, u.a1 = a1, u.a2 = a2;
-  v.a0 = b0, v.a1 = b1, v.a2 = b2;
+  for (int i = 0; i < kRows; ++i) rows[i]->a0 = a[i][0], rows[i]->a1 = a[i][1], rows[i]->a2 = a[i][2];
 }
 
 #if ZUMO_SIMD
@@ -362,15 +352,15 @@ void LaneRecur(BlurJob::Cursor* const rows[], std::ptrdiff_t back, int k0, int k
 template <bool kLanes>
 __attribute__((always_inline)) inline void RecurRows(BlurJob::Cursor* u, BlurJob::Cursor* v, std::ptrdiff_t back,
                                                      int k0, int k1) noexcept {
+  BlurJob::Cursor* const rows[2] = {u, v};
 #if ZUMO_SIMD
   if constexpr (kLanes) {
-    BlurJob::Cursor* const rows[2] = {u, v};
     if (v != nullptr) return LaneRecur<2>(rows, back, k0, k1);
     return LaneRecur<1>(rows, back, k0, k1);
   }
 #endif
-  if (v != nullptr) return RecurTwo(*u, *v, back, k1);  // k0 is 0 for two rows
-  Recur(*u, back, k0, k1);
+  if (v != nullptr) return PortableRecurrence<2>(rows, back, k0, k1);
+  PortableRecurrence<1>(rows, back, k0, k1);
 }
 
 #if ZUMO_SIMD

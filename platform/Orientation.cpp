@@ -31,11 +31,6 @@ inline void CopyPixel(std::uint8_t* dst, const std::uint8_t* src) noexcept {
 // byte shuffles. They write a few bytes past the pixels they own, always onto pixels of the
 // same target row (or of its staging row) that are written afterwards.
 
-bool HaveSsse3() {
-  static const bool have = __builtin_cpu_supports("ssse3");
-  return have;
-}
-
 // Target rows y..y+3, pixels x..x+3, from four source rows (pointers at the first of the four
 // source pixels, `left` being the leftmost of the four source columns). 16 bytes are read
 // from `left` on, 16 written from each target position.
@@ -63,11 +58,6 @@ __attribute__((target("ssse3"))) inline void Block4x4(const std::uint8_t* const 
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out[1]), _mm_shuffle_epi8(c1, pack));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out[2]), _mm_shuffle_epi8(c2, pack));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out[3]), _mm_shuffle_epi8(c3, pack));
-}
-
-bool HaveAvx2() {
-  static const bool have = __builtin_cpu_supports("avx2");
-  return have;
 }
 
 // 16 bytes of source row k in the low lane, of row k + 4 in the high one.
