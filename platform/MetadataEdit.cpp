@@ -17,9 +17,11 @@ namespace zumo {
 namespace {
 
 // exiv2's XMP toolkit keeps global state (its namespace registry, which every packet naming
-// a new namespace adds to): all use of it here is serialised by this lock, and the toolkit
-// is set up once, before the first use, with a lock of its own for namespace registration.
-std::mutex& XmpLock() {
+// a new namespace adds to), and reading EXIF can use it too (a TIFF-style XMLPacket tag is
+// parsed as XMP). So all exiv2 work here is serialised by this lock: a save takes it for
+// about a millisecond. The toolkit is set up once, before the first use, with a lock of its
+// own for namespace registration.
+std::mutex& Exiv2Lock() {
   static std::mutex lock;
   return lock;
 }
@@ -33,14 +35,14 @@ void LockXmpNamespaces(void* data, bool lock) {
 }
 
 // exiv2 set up once per process: its log silenced (bad metadata is expected here and handled
-// by dropping it), the XMP toolkit initialised. Whether that succeeded.
+// by dropping it), the XMP toolkit initialised. Whether XMP can be read.
 bool Exiv2Ready() {
   static std::recursive_mutex namespace_lock;
-  static const bool ready = [] {
+  static const bool xmp_ready = [] {
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
     return Exiv2::XmpParser::initialize(LockXmpNamespaces, &namespace_lock);
   }();
-  return ready;
+  return xmp_ready;
 }
 
 bool StartsWith(std::string_view text, std::string_view start) { return text.substr(0, start.size()) == start; }
@@ -229,7 +231,6 @@ void SetXmpIfPresent(Exiv2::XmpData& xmp, const char* key, const std::string& va
 std::string XmpForSave(const std::string& packet, const MetadataSaveOptions& options) {
   if (packet.empty() || packet.size() > kMaxXmpBytes || !Exiv2Ready()) return {};
   try {
-    const std::lock_guard lock(XmpLock());
     Exiv2::XmpData xmp;
     if (Exiv2::XmpParser::decode(xmp, packet) != 0 || xmp.empty()) return {};
     bool changed = false;
@@ -277,6 +278,7 @@ PhotoMetadata MetadataForSave(const PhotoMetadata& loaded, const MetadataSaveOpt
     if (!options.srgb) saved.colour = loaded.colour;
     if (options.strip_all) return saved;
     Exiv2Ready();
+    const std::lock_guard lock(Exiv2Lock());
     saved.exif = ExifForSave(loaded.exif, options);
     saved.xmp = XmpForSave(loaded.xmp, options);
     if (loaded.iptc.size() <= kMaxIptcBytes) saved.iptc = loaded.iptc;
