@@ -151,6 +151,12 @@ void CorrectExif(Exiv2::ExifData& exif, const MetadataSaveOptions& options) {
     if (FindKey(exif, "Exif.Image.ImageWidth")) SetLong(exif, "Exif.Image.ImageWidth", width);
     if (FindKey(exif, "Exif.Image.ImageLength")) SetLong(exif, "Exif.Image.ImageLength", height);
   }
+  // What TIFF files keep in IFD0 and a saved file carries on its own, as PhotoMetadata's
+  // other blocks: stale copies here (an XMP packet that still says the picture is turned,
+  // a profile the pixels are no longer in) go.
+  for (const char* key : {"Exif.Image.XMLPacket", "Exif.Image.IPTCNAA", "Exif.Image.ImageResources",
+                          "Exif.Image.InterColorProfile"})
+    EraseKey(exif, key);
   // Positions in the loaded picture, wrong after a turn or a crop.
   EraseKey(exif, "Exif.Photo.SubjectArea");
   EraseKey(exif, "Exif.Photo.SubjectLocation");

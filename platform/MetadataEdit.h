@@ -29,17 +29,18 @@ inline constexpr std::size_t kMaxSavedExifBytes = 65527;
 // - EXIF (kept in its byte order): orientation 1; the pixel size tags the saved size; no
 //   thumbnail; DateTime the save time and Software the given text; ColorSpace 1 for sRGB
 //   pixels (65535 otherwise, where the tag is present) and an interoperability index that
-//   says otherwise dropped; the subject area and location dropped (they are positions in
-//   the loaded picture); a maker note kept only where it was read tag by tag, and so is
-//   written anew, never as bytes whose offsets would point elsewhere. A block larger than
-//   kMaxSavedExifBytes loses its previews, then its maker note, then is dropped altogether.
-//   A block that cannot be read is dropped: its orientation could not be reset.
+//   says otherwise dropped; the subject area and location dropped (positions in the loaded
+//   picture), and so are the XMP, IPTC and ICC copies a TIFF keeps in IFD0; a maker note
+//   kept only where it was read tag by tag, and so is written anew, never as bytes whose
+//   offsets would point elsewhere. A block larger than kMaxSavedExifBytes loses its
+//   previews, then its maker note, then is dropped altogether. A block that cannot be read
+//   is dropped: its orientation could not be reset.
 // - XMP: tiff:Orientation 1 and the size and colour space properties as in EXIF where
 //   present; its thumbnails and (for sRGB pixels) the name of a profile no longer carried
 //   dropped. A packet that cannot be read is dropped.
 // - IPTC unchanged; the colour description cleared for sRGB pixels.
 // Blocks beyond the bounds of PhotoMetadata.h are dropped unread. Never throws; safe to call
-// from several threads at once.
+// from several threads at once (the exiv2 work of concurrent calls takes turns).
 PhotoMetadata MetadataForSave(const PhotoMetadata& loaded, const MetadataSaveOptions& options) noexcept;
 
 }  // namespace zumo

@@ -74,6 +74,8 @@ Exiv2::ExifData CameraExif() {
   exif["Exif.Photo.ColorSpace"] = std::uint16_t{0xFFFF};
   exif["Exif.Photo.SubjectArea"] = "3000 2000 400 300";
   exif["Exif.Iop.InteroperabilityIndex"] = "R03";
+  exif["Exif.Image.XMLPacket"] = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>";
+  SetBytes(exif, "Exif.Image.InterColorProfile", Bytes(200, 1));
   exif["Exif.GPSInfo.GPSVersionID"] = "2 3 0 0";
   exif["Exif.GPSInfo.GPSLatitudeRef"] = "N";
   exif["Exif.GPSInfo.GPSLatitude"] = "35/1 39/1 2940/100";
@@ -135,6 +137,8 @@ TEST(MetadataEdit, CorrectsACameraBlockInItsByteOrder) {
           {"Exif.Photo.SubSecTime", std::nullopt},
           {"Exif.Photo.OffsetTime", std::nullopt},
           {"Exif.Photo.SubjectArea", std::nullopt},
+          {"Exif.Image.XMLPacket", std::nullopt},
+          {"Exif.Image.InterColorProfile", std::nullopt},
           {"Exif.Image.Make", "Canon"},
           {"Exif.Photo.ExposureTime", "1/250"},
           {"Exif.Photo.FNumber", "28/10"},
