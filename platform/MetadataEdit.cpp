@@ -287,6 +287,10 @@ PhotoMetadata MetadataForSave(const PhotoMetadata& loaded, const MetadataSaveOpt
     const std::lock_guard lock(Exiv2Lock());
     saved.exif = ExifForSave(loaded.exif, options);
     saved.xmp = XmpForSave(loaded.xmp, options);
+    // Reading a packet registers each namespace it names for good, and every later call
+    // searches them all: a batch of files naming thousands of them would make each save
+    // slower than the last. Nothing here needs them once the packet is written.
+    Exiv2::XmpProperties::unregisterNs();
     if (loaded.iptc.size() <= kMaxIptcBytes) saved.iptc = loaded.iptc;
   } catch (...) {
     // Out of memory copying a block: what was made so far goes out.

@@ -251,7 +251,7 @@ const std::string kXmp = R"xmp(<x:xmpmeta xmlns:x="adobe:ns:meta/">
 <rdf:Description rdf:about="" xmlns:tiff="http://ns.adobe.com/tiff/1.0/" xmlns:exif="http://ns.adobe.com/exif/1.0/"
  xmlns:photoshop="http://ns.adobe.com/photoshop/1.0/" xmlns:Iptc4xmpExt="http://iptc.org/std/Iptc4xmpExt/2008-02-29/"
  tiff:Orientation="6" exif:PixelXDimension="6000" exif:GPSLatitude="35,39.49N" exif:GPSLongitude="139,44.48E"
- photoshop:ICCProfile="Adobe RGB (1998)" photoshop:City="Tokyo">
+ photoshop:ICCProfile="Adobe RGB (1998)" photoshop:City="Tokyo" xmlns:zz="http://example.com/zz/" zz:note="kept">
 <Iptc4xmpExt:LocationCreated><rdf:Bag><rdf:li rdf:parseType="Resource"><exif:GPSLatitude>35,39.49N</exif:GPSLatitude>
 <Iptc4xmpExt:City>Tokyo</Iptc4xmpExt:City></rdf:li></rdf:Bag></Iptc4xmpExt:LocationCreated>
 </rdf:Description></rdf:RDF></x:xmpmeta>)xmp";
@@ -261,6 +261,9 @@ TEST(MetadataEdit, XmpIsUprightAndStripLocationLeavesNoGpsAnywhere) {
     MetadataSaveOptions options = SaveOptions();
     options.strip_location = strip;
     const PhotoMetadata saved = MetadataForSave(Loaded(Encode(CameraExif(), Exiv2::bigEndian), kXmp), options);
+    // A foreign namespace goes out with its property, and does not stay registered.
+    EXPECT_EQ(Exiv2::XmpProperties::prefix("http://example.com/zz/"), "");
+    EXPECT_NE(saved.xmp.find("kept"), std::string::npos);
     Exiv2::XmpData xmp;
     ASSERT_EQ(Exiv2::XmpParser::decode(xmp, saved.xmp), 0);
     EXPECT_EQ(xmp["Xmp.tiff.Orientation"].toString(), "1");
