@@ -53,9 +53,10 @@ void EraseIf(Data& data, Predicate predicate) {
   for (auto it = data.begin(); it != data.end();) it = predicate(*it) ? data.erase(it) : std::next(it);
 }
 
+// Every entry of the key: a damaged or hostile block can hold a tag twice, and a reader
+// might take either.
 void EraseKey(Exiv2::ExifData& exif, const char* key) {
-  const auto it = exif.findKey(Exiv2::ExifKey(key));
-  if (it != exif.end()) exif.erase(it);
+  EraseIf(exif, [key](const Exiv2::Exifdatum& datum) { return datum.key() == key; });
 }
 
 const Exiv2::Exifdatum* FindKey(const Exiv2::ExifData& exif, const char* key) {
@@ -63,19 +64,22 @@ const Exiv2::Exifdatum* FindKey(const Exiv2::ExifData& exif, const char* key) {
   return it == exif.end() ? nullptr : &*it;
 }
 
+// The key with this one value, whatever entries of it there were.
+void Set(Exiv2::ExifData& exif, const char* key, const Exiv2::Value& value) {
+  EraseKey(exif, key);
+  exif.add(Exiv2::ExifKey(key), &value);
+}
+
 void SetShort(Exiv2::ExifData& exif, const char* key, std::uint16_t value) {
-  const Exiv2::UShortValue v(value);
-  exif[key].setValue(&v);
+  Set(exif, key, Exiv2::UShortValue(value));
 }
 
 void SetLong(Exiv2::ExifData& exif, const char* key, std::uint32_t value) {
-  const Exiv2::ULongValue v(value);
-  exif[key].setValue(&v);
+  Set(exif, key, Exiv2::ULongValue(value));
 }
 
 void SetAscii(Exiv2::ExifData& exif, const char* key, const std::string& value) {
-  const Exiv2::AsciiValue v(value);
-  exif[key].setValue(&v);
+  Set(exif, key, Exiv2::AsciiValue(value));
 }
 
 // The local time now as EXIF writes times, and its offset from UTC as OffsetTime does.

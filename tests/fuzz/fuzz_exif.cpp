@@ -28,10 +28,12 @@ void CheckSaved(const zumo::PhotoMetadata& loaded, const zumo::PhotoMetadata& sa
   } catch (...) {
     Check(false);  // what was written must read back
   }
-  const auto orientation = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-  Check(orientation != exif.end() && orientation->toString() == "1");
-  if (stripped)
-    for (const auto& datum : exif) Check(datum.groupName() != "GPSInfo");
+  int orientations = 0;
+  for (const auto& datum : exif) {
+    if (datum.key() == "Exif.Image.Orientation") Check(++orientations == 1 && datum.toString() == "1");
+    Check(!stripped || datum.groupName() != "GPSInfo");
+  }
+  Check(orientations == 1);
 }
 
 }  // namespace
