@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <libheif/heif.h>
 
@@ -24,8 +26,62 @@ struct OptionsDeleter {
   void operator()(heif_decoding_options* p) const noexcept { heif_decoding_options_free(p); }
 };
 
+std::string NonNull(const char* text) { return text != nullptr ? text : ""; }
+
 // A sample of `bits` bits to 8 bits, rounded to nearest: round(v * 255 / (2^bits - 1)).
 inline unsigned Reduce(unsigned v, unsigned max) noexcept { return (v * 255 + max / 2) / max; }
+
+// The metadata blocks libheif finds for the picture, each within its bound: the Exif block
+// (its first four bytes give the offset of the TIFF structure), the XMP packet, and the
+// colour description (an ICC profile, or nclx code points).
+void TakeMetadata(const heif_image_handle* handle, PhotoMetadata& metadata) {
+  const int count = heif_image_handle_get_number_of_metadata_blocks(handle, nullptr);
+  std::vector<heif_item_id> ids(static_cast<std::size_t>(std::clamp(count, 0, 64)));
+  const int listed = heif_image_handle_get_list_of_metadata_block_IDs(handle, nullptr, ids.data(), static_cast<int>(ids.size()));
+  for (int i = 0; i < listed; ++i) {
+    const std::string type = NonNull(heif_image_handle_get_metadata_type(handle, ids[i]));
+    const std::string content = NonNull(heif_image_handle_get_metadata_content_type(handle, ids[i]));
+    const bool exif = type == "Exif" && metadata.exif.empty();
+    const bool xmp = type == "mime" && content == "application/rdf+xml" && metadata.xmp.empty();
+    if (!exif && !xmp) continue;
+    const std::size_t size = heif_image_handle_get_metadata_size(handle, ids[i]);
+    if (size > (exif ? kMaxExifBytes + 4 : kMaxXmpBytes)) continue;
+    std::vector<std::uint8_t> block(size);
+    if (heif_image_handle_get_metadata(handle, ids[i], block.data()).code != heif_error_Ok) continue;
+    if (exif) {
+      if (block.size() < 4) continue;
+      const std::size_t offset = (std::size_t{block[0]} << 24) | (block[1] << 16) | (block[2] << 8) | block[3];
+      if (offset > block.size() - 4) continue;
+      metadata.exif.assign(block.begin() + 4 + static_cast<std::ptrdiff_t>(offset), block.end());
+    } else {
+      metadata.xmp.assign(block.begin(), block.end());
+    }
+  }
+  switch (heif_image_handle_get_color_profile_type(handle)) {
+    case heif_color_profile_type_prof:
+    case heif_color_profile_type_rICC: {
+      const std::size_t size = heif_image_handle_get_raw_color_profile_size(handle);
+      if (size == 0 || size > kMaxIccBytes) break;
+      std::vector<std::uint8_t> profile(size);
+      if (heif_image_handle_get_raw_color_profile(handle, profile.data()).code == heif_error_Ok)
+        metadata.colour.icc = std::move(profile);
+      break;
+    }
+    case heif_color_profile_type_nclx: {
+      heif_color_profile_nclx* nclx = nullptr;
+      if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code == heif_error_Ok && nclx != nullptr) {
+        metadata.colour.nclx = NclxColour{static_cast<std::uint16_t>(nclx->color_primaries),
+                                          static_cast<std::uint16_t>(nclx->transfer_characteristics),
+                                          static_cast<std::uint16_t>(nclx->matrix_coefficients),
+                                          nclx->full_range_flag != 0};
+      }
+      heif_nclx_color_profile_free(nclx);
+      break;
+    }
+    default:
+      break;
+  }
+}
 
 }  // namespace
 
@@ -36,7 +92,8 @@ bool LooksLikeHeif(std::span<const std::uint8_t> data) noexcept {
   return result == heif_filetype_yes_supported || result == heif_filetype_yes_unsupported;
 }
 
-Bitmap DecodeHeif(std::span<const std::uint8_t> data, const std::string& name, long long max_pixels) {
+Bitmap DecodeHeif(std::span<const std::uint8_t> data, const std::string& name, long long max_pixels,
+                  PhotoMetadata* metadata) {
   const std::string prefix = "ファイル " + name + " は HEIF 画像として読めません（";
   auto fail = [&](const heif_error& error) -> Bitmap {
     throw Error(prefix + (error.message != nullptr ? error.message : "不明なエラー") + "）");
@@ -105,6 +162,7 @@ Bitmap DecodeHeif(std::span<const std::uint8_t> data, const std::string& name, l
       }
     }
   }
+  if (metadata != nullptr) TakeMetadata(handle.get(), *metadata);
   return picture;
 }
 

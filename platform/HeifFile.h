@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/Bitmap.h"
+#include "platform/PhotoMetadata.h"
 
 namespace zumo {
 
@@ -16,7 +17,10 @@ bool LooksLikeHeif(std::span<const std::uint8_t> data) noexcept;
 // channels deeper than 8 bits reduced to 8 with rounding; transparency laid over white. The
 // size limits (and max_pixels when above 0) are checked on the declared size before the
 // picture is decoded; max_pixels also bounds each item libheif decodes (the tiles of a grid)
-// to about that many pixels.
-Bitmap DecodeHeif(std::span<const std::uint8_t> data, const std::string& name, long long max_pixels = 0);
+// to about that many pixels. With `metadata`, the file's EXIF and XMP blocks and its colour
+// description are put there too; the EXIF orientation is not followed (the file's own
+// rotation is).
+Bitmap DecodeHeif(std::span<const std::uint8_t> data, const std::string& name, long long max_pixels = 0,
+                  PhotoMetadata* metadata = nullptr);
 
 }  // namespace zumo

@@ -14,6 +14,7 @@
 #include <jpeglib.h>
 
 #include "platform/InputFile.h"
+#include "platform/JpegMetadata.h"
 #include "platform/SafeFile.h"
 
 namespace zumo {
@@ -170,6 +171,30 @@ bool DecodeQuantizedPhase(Decoder& d, JSAMPROW indices, std::uint8_t* bits, std:
   return true;
 }
 
+// The banded decoding's phases: start, up to `count` lines into `rows`, finish.
+bool StartDecompressPhase(Decoder& d) {
+  if (setjmp(d.trap.jump)) return false;
+  jpeg_start_decompress(&d.cinfo);
+  return true;
+}
+
+bool ReadLinesPhase(Decoder& d, JSAMPROW* rows, JDIMENSION count, JDIMENSION& read) {
+  if (setjmp(d.trap.jump)) return false;
+  read = 0;
+  while (read < count) {
+    const JDIMENSION got = jpeg_read_scanlines(&d.cinfo, rows + read, count - read);
+    if (got == 0) break;  // never with a memory source
+    read += got;
+  }
+  return true;
+}
+
+bool FinishPhase(Decoder& d) {
+  if (setjmp(d.trap.jump)) return false;
+  jpeg_finish_decompress(&d.cinfo);
+  return true;
+}
+
 void StartDecoder(Decoder& d, std::span<const std::uint8_t> data, long max_memory,
                   KeptMarkers kept = KeptMarkers::None) {
   if (data.size() > std::numeric_limits<unsigned long>::max()) throw Error(messages::kOutOfMemory);
@@ -204,7 +229,8 @@ struct Encoder {
   }
 };
 
-bool EncodePhase(Encoder& e, const Bitmap& picture, int quality, std::string_view comment) {
+bool EncodePhase(Encoder& e, const Bitmap& picture, int quality, std::string_view comment,
+                 std::span<const JpegSegment> segments) {
   InstallTrap(e.trap);
   e.cinfo.err = &e.trap.manager;
   if (setjmp(e.trap.jump)) return false;
@@ -218,6 +244,8 @@ bool EncodePhase(Encoder& e, const Bitmap& picture, int quality, std::string_vie
   jpeg_set_defaults(&e.cinfo);
   jpeg_set_quality(&e.cinfo, quality, TRUE);
   jpeg_start_compress(&e.cinfo, TRUE);
+  for (const JpegSegment& segment : segments)
+    jpeg_write_marker(&e.cinfo, segment.marker, segment.payload.data(), static_cast<unsigned int>(segment.payload.size()));
   // A comment longer than one marker holds goes into consecutive markers, read back joined.
   for (std::size_t at = 0; at < comment.size(); at += kMaxJpegCommentBytes) {
     const std::size_t length = std::min(kMaxJpegCommentBytes, comment.size() - at);
@@ -287,39 +315,90 @@ Bitmap DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptions& o
   return picture;
 }
 
+Bitmap DecodeJpegInBands(std::span<const std::uint8_t> data, Orientation orientation, const JpegDecodeOptions& options) {
+  Decoder d;
+  StartDecoder(d, data, options.max_libjpeg_memory);
+  const bool quantize = options.quantize || d.cinfo.out_color_space == JCS_GRAYSCALE;
+  if (!SetOutputPhase(d, quantize)) d.Fail();
+  const long long width = d.cinfo.output_width;
+  const long long height = d.cinfo.output_height;
+  CheckUprightSize(width, height, orientation);  // the stored size may be beyond the limits
+  if (options.max_pixels > 0 && width * height > options.max_pixels)
+    throw Error(messages::TooLarge(width, height));
+  const bool swaps = SwapsSides(orientation);
+  Bitmap upright(static_cast<int>(swaps ? height : width), static_cast<int>(swaps ? width : height));
+  if (!StartDecompressPhase(d)) d.Fail();
+
+  // Where stored pixel (x, y) goes: target column = a + b * x + c * y, row = e + f * x + g * y.
+  long long a = 0, b = 1, c = 0, e = 0, f = 0, g = 1;
+  switch (orientation) {
+    case Orientation::Upright: break;
+    case Orientation::MirrorLeftRight: a = width - 1, b = -1; break;
+    case Orientation::Turn180: a = width - 1, b = -1, e = height - 1, g = -1; break;
+    case Orientation::MirrorTopBottom: e = height - 1, g = -1; break;
+    case Orientation::Transpose: b = 0, c = 1, f = 1, g = 0; break;
+    case Orientation::TurnClockwise: a = height - 1, b = 0, c = -1, f = 1, g = 0; break;
+    case Orientation::Transverse: a = height - 1, b = 0, c = -1, e = width - 1, f = -1, g = 0; break;
+    case Orientation::TurnAnticlockwise: b = 0, c = 1, e = width - 1, f = -1, g = 0; break;
+  }
+  constexpr JDIMENSION kBand = 16;
+  const std::size_t line_bytes = static_cast<std::size_t>(quantize ? width : 3 * width);
+  std::vector<JSAMPLE> band(line_bytes * kBand);
+  JSAMPROW lines[kBand];
+  for (JDIMENSION i = 0; i < kBand; ++i) lines[i] = band.data() + i * line_bytes;
+  std::uint8_t* bits = upright.MutableBits();
+  const std::ptrdiff_t stride = upright.Stride();
+  while (d.cinfo.output_scanline < height) {
+    const long long first = d.cinfo.output_scanline;
+    JDIMENSION read = 0;
+    if (!ReadLinesPhase(d, lines, static_cast<JDIMENSION>(std::min<long long>(kBand, height - first)), read)) d.Fail();
+    if (read == 0) break;  // rows never delivered stay white
+    for (JDIMENSION i = 0; i < read; ++i) {
+      const long long y = first + i;
+      const JSAMPLE* in = lines[i];
+      for (long long x = 0; x < width; ++x) {
+        std::uint8_t* out = bits + (e + f * x + g * y) * stride + 3 * (a + b * x + c * y);
+        if (quantize) {
+          const int index = in[x];
+          const bool colour = d.cinfo.out_color_components == 3;
+          out[0] = d.cinfo.colormap[colour ? 2 : 0][index];
+          out[1] = d.cinfo.colormap[colour ? 1 : 0][index];
+          out[2] = d.cinfo.colormap[0][index];
+        } else {
+          std::memcpy(out, in + 3 * x, 3);
+        }
+      }
+    }
+  }
+  if (d.cinfo.output_scanline >= height && !FinishPhase(d)) d.Fail();
+  return upright;
+}
+
 std::vector<std::string> ReadJpegComments(std::span<const std::uint8_t> data, std::size_t max_bytes) {
   // libjpeg's marker saver would keep every comment of a hostile file in memory, with no
-  // bound on their total; the segments before the first scan are simple to walk, so they
-  // are walked here and only the comments' first max_bytes are kept. Everything else is
-  // left to libjpeg, which checks the header as a decode would.
+  // bound on their total; the segments are walked here and only the comments' first
+  // max_bytes are kept. Everything else is left to libjpeg, which checks the header as a
+  // decode would.
   ReadJpegHeader(data);
   std::vector<std::string> comments;
   std::size_t kept = 0;
-  std::size_t at = 2;  // after SOI
-  while (at + 4 <= data.size() && data[at] == 0xFF) {
-    const std::uint8_t marker = data[at + 1];
-    if (marker == 0xFF) {  // fill byte
-      ++at;
-      continue;
-    }
-    if (marker == 0xDA || marker == 0xD9) break;  // the first scan, or the end
-    const std::size_t length = (std::size_t{data[at + 2]} << 8) | data[at + 3];
-    if (length < 2 || at + 2 + length > data.size()) break;
+  ForEachJpegSegment(data, [&](std::uint8_t marker, std::span<const std::uint8_t> payload) {
     if (marker == 0xFE && kept < max_bytes) {
-      const std::size_t take = std::min(length - 2, max_bytes - kept);
-      comments.emplace_back(reinterpret_cast<const char*>(data.data() + at + 4), take);
+      const std::size_t take = std::min(payload.size(), max_bytes - kept);
+      comments.emplace_back(reinterpret_cast<const char*>(payload.data()), take);
       kept += take;
     }
-    at += 2 + length;
-  }
+    return kept < max_bytes;
+  });
   return comments;
 }
 
-std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, std::string_view comment) {
+std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, std::string_view comment,
+                                     std::span<const JpegSegment> segments) {
   if (picture.Empty())
     throw Error(messages::kNothingToSave);
   Encoder e;
-  if (!EncodePhase(e, picture, quality, comment)) {
+  if (!EncodePhase(e, picture, quality, comment, segments)) {
     const int code = e.trap.manager.msg_code;
     if (e.created) jpeg_destroy_compress(&e.cinfo);
     e.created = false;
@@ -381,9 +460,13 @@ const Bitmap& JpegImage::Picture(int screen_bits_per_pixel) {
   return *picture_;
 }
 
-void JpegImage::SetCompressionQuality(int quality) {
+void CheckJpegQuality(int quality) {
   if (quality < 1 || quality > 100)
     throw Error("JPEG の品質は 1 から 100 までです（" + std::to_string(quality) + "）");
+}
+
+void JpegImage::SetCompressionQuality(int quality) {
+  CheckJpegQuality(quality);
   quality_ = quality;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Bitmap.h"
+#include "platform/JpegMetadata.h"
 #include "platform/Orientation.h"
 
 namespace zumo {
@@ -46,10 +47,22 @@ JpegHeader ReadJpegHeader(std::span<const std::uint8_t> data);
 // Bitmap::CheckSize (raised before any pixel memory is taken), "メモリが足りません".
 Bitmap DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptions& options = {});
 
+// DecodeJpeg's picture turned upright as `orientation` says, decoded in bands of rows
+// straight into the turned layout: the stored picture need not fit the limits, only the
+// upright one (a tall panorama stored on its side). Slower than a decode and a turn, so
+// kept for the pictures only it can read.
+Bitmap DecodeJpegInBands(std::span<const std::uint8_t> data, Orientation orientation,
+                         const JpegDecodeOptions& options = {});
+
 // Encodes a picture as a baseline three-component JPEG: libjpeg's defaults, then the
-// quality (1..100) with baseline tables forced. A comment, when given, goes into comment
-// (COM) markers before the picture; it changes no pixel. An empty picture raises an Error.
-std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, std::string_view comment = {});
+// quality (1..100) with baseline tables forced. `segments` (metadata) follow the file's
+// JFIF header; a comment, when given, goes into comment (COM) markers after them. Neither
+// changes a pixel. An empty picture raises an Error.
+std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, std::string_view comment = {},
+                                     std::span<const JpegSegment> segments = {});
+
+// Raises an Error naming the range unless 1 <= quality <= 100.
+void CheckJpegQuality(int quality);
 
 // The texts of a JPEG file's comment markers before its first scan, in their order, at most
 // max_bytes of them in all (the rest is cut off). Errors: those of ReadJpegHeader.
@@ -79,6 +92,8 @@ class JpegImage {
   int Width() const noexcept;
   int Height() const noexcept;
   bool Grayscale() const noexcept { return header_.grayscale; }
+  // The loaded file's bytes (empty for a copied-in picture).
+  std::span<const std::uint8_t> Bytes() const noexcept { return bytes_; }
   // How the loaded file says its picture is to be turned to be seen upright.
   Orientation StoredOrientation() const noexcept { return header_.orientation; }
 

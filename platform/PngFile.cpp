@@ -51,7 +51,7 @@ struct Header {
   int channels = 0;  // after the transformations: 3 or 4
 };
 
-bool ReadInfoPhase(Reader& r, Header& header) {
+bool ReadInfoPhase(Reader& r, Header& header, bool keep_metadata) {
   if (setjmp(png_jmpbuf(r.png))) return false;
   png_set_read_fn(r.png, &r, PngRead);
   // Our own limits decide the picture's size, with our own message, after the header has
@@ -63,10 +63,18 @@ bool ReadInfoPhase(Reader& r, Header& header) {
   png_set_chunk_cache_max(r.png, kMaxAncillaryChunks);
   // Nothing but the picture and its transparency is used: libpng skips the text, profile,
   // histogram and other ancillary chunks instead of reading them into memory.
+  // With the metadata asked for, the EXIF, profile and international text chunks (where XMP
+  // lives) are read as well.
   static const png_byte kIgnored[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0"
                                      "sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+  static const png_byte kIgnoredBesideMetadata[] = "bKGD\0cHRM\0gAMA\0hIST\0oFFs\0pCAL\0pHYs\0sBIT\0"
+                                                   "sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
   png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
-  png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, kIgnored, static_cast<int>(sizeof kIgnored / 5));
+  if (keep_metadata)
+    png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, kIgnoredBesideMetadata,
+                                static_cast<int>(sizeof kIgnoredBesideMetadata / 5));
+  else
+    png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, kIgnored, static_cast<int>(sizeof kIgnored / 5));
   png_read_info(r.png, r.info);
   header.width = png_get_image_width(r.png, r.info);
   header.height = png_get_image_height(r.png, r.info);
@@ -90,11 +98,42 @@ bool UpdatePhase(Reader& r, Header& header) {
   return true;
 }
 
-bool ReadImagePhase(Reader& r, png_bytepp rows) {
+// With the metadata asked for, the chunks after the picture are read into the info too.
+bool ReadImagePhase(Reader& r, png_bytepp rows, bool keep_metadata) {
   if (setjmp(png_jmpbuf(r.png))) return false;
   png_read_image(r.png, rows);
-  png_read_end(r.png, nullptr);
+  png_read_end(r.png, keep_metadata ? r.info : nullptr);
   return true;
+}
+
+// The blocks libpng read: eXIf, the XMP packet of the iTXt chunk keyed "XML:com.adobe.xmp",
+// and the iCCP profile, each within its bound.
+void TakeMetadata(const Reader& r, PhotoMetadata& metadata) {
+  png_bytep exif = nullptr;
+  png_uint_32 exif_size = 0;
+  if (png_get_eXIf_1(r.png, r.info, &exif_size, &exif) != 0 && exif != nullptr) {
+    std::span<const std::uint8_t> block(exif, exif_size);
+    // Some writers keep JPEG's "Exif\0\0" in front of the TIFF structure.
+    if (block.size() >= 6 && std::memcmp(block.data(), "Exif\0\0", 6) == 0) block = block.subspan(6);
+    if (block.size() <= kMaxExifBytes) metadata.exif.assign(block.begin(), block.end());
+  }
+  png_textp texts = nullptr;
+  int text_count = 0;
+  png_get_text(r.png, r.info, &texts, &text_count);
+  for (int i = 0; i < text_count; ++i) {
+    const png_text& text = texts[i];
+    if (text.key == nullptr || text.text == nullptr || std::strcmp(text.key, "XML:com.adobe.xmp") != 0) continue;
+    const std::size_t length = text.compression >= PNG_ITXT_COMPRESSION_NONE ? text.itxt_length : text.text_length;
+    if (length <= kMaxXmpBytes) metadata.xmp.assign(text.text, length);
+    break;
+  }
+  png_charp name = nullptr;
+  int compression = 0;
+  png_bytep profile = nullptr;
+  png_uint_32 profile_size = 0;
+  if (png_get_iCCP(r.png, r.info, &name, &compression, &profile, &profile_size) != 0 && profile != nullptr &&
+      profile_size <= kMaxIccBytes)
+    metadata.colour.icc.assign(profile, profile + profile_size);
 }
 
 }  // namespace
@@ -103,7 +142,8 @@ bool LooksLikePng(std::span<const std::uint8_t> data) noexcept {
   return data.size() >= 8 && png_sig_cmp(data.data(), 0, 8) == 0;
 }
 
-Bitmap DecodePng(std::span<const std::uint8_t> data, const std::string& name, long long max_pixels) {
+Bitmap DecodePng(std::span<const std::uint8_t> data, const std::string& name, long long max_pixels,
+                 PhotoMetadata* metadata) {
   Reader r;
   r.data = data;
   auto fail = [&]() -> Bitmap {
@@ -115,7 +155,7 @@ Bitmap DecodePng(std::span<const std::uint8_t> data, const std::string& name, lo
   if (r.info == nullptr) throw Error(messages::kOutOfMemory);
 
   Header header;
-  if (!ReadInfoPhase(r, header)) return fail();
+  if (!ReadInfoPhase(r, header, metadata != nullptr)) return fail();
   Bitmap::CheckSize(header.width, header.height);  // before libpng or we take pixel memory
   if (max_pixels > 0 && static_cast<long long>(header.width) * header.height > max_pixels)
     throw Error("ファイル " + name + " の画像が大きすぎます");
@@ -130,7 +170,8 @@ Bitmap DecodePng(std::span<const std::uint8_t> data, const std::string& name, lo
   if (header.channels == 3) {
     // Straight into our rows.
     for (int y = 0; y < height; ++y) rows[y] = bits + y * stride;
-    if (!ReadImagePhase(r, rows.data())) return fail();
+    if (!ReadImagePhase(r, rows.data(), metadata != nullptr)) return fail();
+    if (metadata != nullptr) TakeMetadata(r, *metadata);
     return picture;
   }
   // With transparency the whole RGBA picture is read first (an interlaced file fills its
@@ -142,7 +183,8 @@ Bitmap DecodePng(std::span<const std::uint8_t> data, const std::string& name, lo
     throw Error(messages::kOutOfMemory);
   }
   for (int y = 0; y < height; ++y) rows[y] = rgba.data() + 4 * static_cast<std::size_t>(width) * y;
-  if (!ReadImagePhase(r, rows.data())) return fail();
+  if (!ReadImagePhase(r, rows.data(), metadata != nullptr)) return fail();
+  if (metadata != nullptr) TakeMetadata(r, *metadata);
   for (int y = 0; y < height; ++y) RowOverWhite(bits + y * stride, rows[y], width, true);
   return picture;
 }

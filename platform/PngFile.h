@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/Bitmap.h"
+#include "platform/PhotoMetadata.h"
 
 namespace zumo {
 
@@ -15,7 +16,9 @@ bool LooksLikePng(std::span<const std::uint8_t> data) noexcept;
 // interlaced or not; 16-bit channels reduced to 8 with rounding (png_set_scale_16);
 // transparency (an alpha channel or a tRNS chunk) laid over white. `name` is the file's name
 // for the messages. The size limits (and max_pixels when above 0) are checked on the
-// declared size before any pixel memory is taken. Errors: zumo::Error in Japanese.
-Bitmap DecodePng(std::span<const std::uint8_t> data, const std::string& name, long long max_pixels = 0);
+// declared size before any pixel memory is taken. Errors: zumo::Error in Japanese. With
+// `metadata`, the file's EXIF (eXIf), XMP (iTXt) and ICC profile (iCCP) are put there too.
+Bitmap DecodePng(std::span<const std::uint8_t> data, const std::string& name, long long max_pixels = 0,
+                 PhotoMetadata* metadata = nullptr);
 
 }  // namespace zumo

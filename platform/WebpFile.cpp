@@ -1,10 +1,12 @@
 #include "platform/WebpFile.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
 #include <webp/decode.h>
+#include <webp/demux.h>
 
 #include "platform/OverWhite.h"
 
@@ -29,13 +31,42 @@ struct Config {
   ~Config() { WebPFreeDecBuffer(&config.output); }
 };
 
+struct DemuxDeleter {
+  void operator()(WebPDemuxer* p) const noexcept { WebPDemuxDelete(p); }
+};
+
+// The payload of the file's first chunk of the given kind, when there is one.
+std::span<const std::uint8_t> FirstChunk(WebPDemuxer* demux, const char kind[4]) {
+  WebPChunkIterator chunk;
+  if (!WebPDemuxGetChunk(demux, kind, 1, &chunk)) return {};
+  const std::span<const std::uint8_t> payload(chunk.chunk.bytes, chunk.chunk.size);
+  WebPDemuxReleaseChunkIterator(&chunk);  // the payload stays in the caller's data
+  return payload;
+}
+
+// The EXIF, XMP and ICCP chunks of an extended WebP file, each within its bound.
+void TakeMetadata(std::span<const std::uint8_t> data, PhotoMetadata& metadata) {
+  const WebPData whole{data.data(), data.size()};
+  const std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(WebPDemux(&whole));
+  if (!demux) return;
+  std::span<const std::uint8_t> exif = FirstChunk(demux.get(), "EXIF");
+  // Some writers keep JPEG's "Exif\0\0" in front of the TIFF structure.
+  if (exif.size() >= 6 && std::memcmp(exif.data(), "Exif\0\0", 6) == 0) exif = exif.subspan(6);
+  if (exif.size() <= kMaxExifBytes) metadata.exif.assign(exif.begin(), exif.end());
+  const auto xmp = FirstChunk(demux.get(), "XMP ");
+  if (xmp.size() <= kMaxXmpBytes) metadata.xmp.assign(reinterpret_cast<const char*>(xmp.data()), xmp.size());
+  const auto icc = FirstChunk(demux.get(), "ICCP");
+  if (icc.size() <= kMaxIccBytes) metadata.colour.icc.assign(icc.begin(), icc.end());
+}
+
 }  // namespace
 
 bool LooksLikeWebp(std::span<const std::uint8_t> data) noexcept {
   return data.size() >= 12 && std::memcmp(data.data(), "RIFF", 4) == 0 && std::memcmp(data.data() + 8, "WEBP", 4) == 0;
 }
 
-Bitmap DecodeWebp(std::span<const std::uint8_t> data, const std::string& name, long long max_pixels) {
+Bitmap DecodeWebp(std::span<const std::uint8_t> data, const std::string& name, long long max_pixels,
+                  PhotoMetadata* metadata) {
   const std::string prefix = "ファイル " + name + " は WebP 画像として読めません（";
   Config c;
   const VP8StatusCode features = WebPGetFeatures(data.data(), data.size(), &c.config.input);
@@ -78,6 +109,7 @@ Bitmap DecodeWebp(std::span<const std::uint8_t> data, const std::string& name, l
     for (int y = 0; y < height; ++y)
       RowOverWhite(bits + y * stride, bgra.data() + 4 * static_cast<std::size_t>(width) * y, width, true);
   }
+  if (metadata != nullptr) TakeMetadata(data, *metadata);
   return picture;
 }
 

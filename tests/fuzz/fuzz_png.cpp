@@ -7,9 +7,11 @@
 #include "platform/PngFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  // The metadata blocks are read too, as a load reads them.
+  zumo::PhotoMetadata metadata;
   try {
     // Keep each run small: the limits of real photos would let one input take seconds.
-    const zumo::Bitmap bitmap = zumo::DecodePng(std::span<const std::uint8_t>(data, size), "fuzz", 4'000'000);
+    const zumo::Bitmap bitmap = zumo::DecodePng(std::span<const std::uint8_t>(data, size), "fuzz", 4'000'000, &metadata);
     // Read the last byte of every row so that a short buffer shows up under the sanitizers.
     unsigned sum = 0;
     for (int y = 0; y < bitmap.Height(); ++y) sum += bitmap.ScanLine(y)[3 * bitmap.Width() - 1];
