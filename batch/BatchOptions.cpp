@@ -120,6 +120,14 @@ Options ParseArguments(const std::vector<std::string>& args) {
       options.as_stored = true;
       continue;
     }
+    if (arg == "--strip-location" || arg == "--strip-metadata") {
+      // Stripping everything also strips the location, whatever the order.
+      if (arg == "--strip-metadata")
+        options.metadata = MetadataChoice::None;
+      else if (options.metadata == MetadataChoice::All)
+        options.metadata = MetadataChoice::WithoutLocation;
+      continue;
+    }
     const StepInfo* const step = StepOption(arg);
     if (step && step->value == StepValue::None) {
       options.steps.push_back(Step{step->kind});
@@ -247,8 +255,10 @@ size, runs the steps in the order given on the whole picture and saves the resul
           ")\n";
   text += R"(  --seed N                        ノイズの乱数を固定 (0 以上の整数)
                                   fixes the noise generator (N >= 0)
-  --as-stored                     JPEG の EXIF の向きを無視し、保存されたままの向きで読む
-                                  ignore a JPEG's EXIF orientation (read it as stored)
+  --as-stored                     JPEG の EXIF の向きも色の指定も無視し、保存されたままに読む
+                                  read as stored: no EXIF turn, no colour conversion to sRGB
+  --strip-location                位置情報 (GPS) を保存しない / drop every GPS tag (EXIF, XMP)
+  --strip-metadata                EXIF・XMP・IPTC を保存しない / write no EXIF, XMP or IPTC
   --version                       版を表示 / print the version
 
 レシピ / Recipes

@@ -19,7 +19,9 @@ using zumo::StepKind;
 
 struct Options {
   bool help = false;
-  bool as_stored = false;  // decode without following the EXIF orientation tag
+  bool as_stored = false;  // decode as stored: no EXIF turn, no colour conversion
+  // How much of each input's metadata its result carries (--strip-location, --strip-metadata).
+  MetadataChoice metadata = MetadataChoice::All;
   bool version = false;
   // The many-photo form: every file name is an input, each result goes into this folder
   // under its input's name with the extension of `format` (default jpg).

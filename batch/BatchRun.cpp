@@ -29,11 +29,12 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 // Reads, sizes, retouches and writes one photo; raises on failure.
 void RunOne(const Options& options, const std::string& input, const std::string& output) {
-  const Bitmap photo = ReadPhotoFile(input, 24, options.as_stored ? Turning::AsStored : Turning::Upright);
-  const Bitmap sized = BringToPreset(photo, options.size);
+  const Photo photo = ReadPhoto(input, 24, options.as_stored ? Turning::AsStored : Turning::Upright);
+  const Bitmap sized = BringToPreset(photo.picture, options.size);
   TABitmap work;
   const Bitmap result = ApplySteps(work, sized, options.steps);
-  WritePhotoFile(result, output, options.format, options.quality);
+  WritePhotoFile(result, output, options.format, options.quality, {},
+                 MetadataToSave(photo.metadata, result, options.metadata));
 }
 
 // The recipe asked for, put in front: its size becomes the size, its steps come before the

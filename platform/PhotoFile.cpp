@@ -7,6 +7,8 @@
 #include "platform/BmpFile.h"
 #include "platform/HeifFile.h"
 #include "platform/JpegImage.h"
+#include "platform/JpegMetadata.h"
+#include "platform/MetadataEdit.h"
 #include "platform/Orientation.h"
 #include "platform/PngFile.h"
 #include "platform/WebpFile.h"
@@ -33,16 +35,56 @@ PhotoKind KindByContent(std::span<const std::uint8_t> bytes) {
   return PhotoKind::Unknown;
 }
 
-Bitmap DecodeJpegForScreen(std::span<const std::uint8_t> bytes, int screen_bits_per_pixel, Turning turning) {
-  Orientation orientation = Orientation::Upright;
-  if (turning == Turning::Upright) {
-    const JpegHeader header = ReadJpegHeader(bytes);
-    orientation = header.orientation;
-    CheckUprightSize(header.width, header.height, orientation);
-  }
+Photo DecodeJpegForScreen(std::span<const std::uint8_t> bytes, int screen_bits_per_pixel, Turning turning) {
   JpegDecodeOptions options;
   options.quantize = screen_bits_per_pixel <= 8;
-  return TurnUpright(DecodeJpeg(bytes, options), orientation);
+  Photo photo;
+  if (turning == Turning::Upright) {
+    const JpegHeader header = ReadJpegHeader(bytes);
+    const bool fits_stored = header.width <= Bitmap::kMaxWidth && header.height <= Bitmap::kMaxHeight;
+    photo.picture = fits_stored ? TurnUpright(DecodeJpeg(bytes, options), header.orientation)
+                                : DecodeJpegInBands(bytes, header.orientation, options);
+  } else {
+    photo.picture = DecodeJpeg(bytes, options);
+  }
+  photo.metadata = ReadJpegMetadata(bytes);
+  return photo;
+}
+
+// The file's kinds beside BMP and JPEG, by their signatures; none when no decoder knows it.
+using Decoder = Bitmap (*)(std::span<const std::uint8_t>, const std::string&, long long, PhotoMetadata*);
+Decoder DecoderByContent(std::span<const std::uint8_t> bytes) {
+  if (LooksLikePng(bytes)) return DecodePng;
+  if (LooksLikeWebp(bytes)) return DecodeWebp;
+  if (LooksLikeHeif(bytes)) return DecodeHeif;
+  return nullptr;
+}
+
+Photo ReadStoredPhoto(const std::string& path, int screen_bits_per_pixel, Turning turning) {
+  switch (PhotoKindByName(path)) {
+    case PhotoKind::Bmp:
+      return Photo{ReadBmpFile(path), {}};
+    case PhotoKind::Jpeg:
+      return DecodeJpegForScreen(ReadWholeFile(path), screen_bits_per_pixel, turning);
+    case PhotoKind::Unknown:
+      break;
+  }
+  const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+  switch (KindByContent(bytes)) {
+    case PhotoKind::Bmp:
+      return Photo{DecodeBmp(bytes), {}};
+    case PhotoKind::Jpeg:
+      return DecodeJpegForScreen(bytes, screen_bits_per_pixel, turning);
+    case PhotoKind::Unknown:
+      break;
+  }
+  if (const Decoder decode = DecoderByContent(bytes)) {
+    Photo photo;
+    photo.picture = decode(bytes, path, 0, &photo.metadata);
+    return photo;
+  }
+  // The message the window has always given for a file of no known kind.
+  throw Error("ファイル " + path + " は JPEG でも BMP でもありません");
 }
 
 void RefuseEmpty(const Bitmap& picture) {
@@ -65,58 +107,56 @@ Bitmap UprightPicture(JpegImage& jpeg, int screen_bits_per_pixel) {
   return TurnUpright(jpeg.Picture(screen_bits_per_pixel), orientation);
 }
 
+Photo ReadPhoto(const std::string& path, int screen_bits_per_pixel, Turning turning) {
+  return ReadStoredPhoto(path, screen_bits_per_pixel, turning);
+}
+
 Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel, Turning turning) {
-  switch (PhotoKindByName(path)) {
-    case PhotoKind::Bmp:
-      return ReadBmpFile(path);
-    case PhotoKind::Jpeg:
-      return DecodeJpegForScreen(ReadWholeFile(path), screen_bits_per_pixel, turning);
-    case PhotoKind::Unknown:
-      break;
-  }
-  const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
-  switch (KindByContent(bytes)) {
-    case PhotoKind::Bmp:
-      return DecodeBmp(bytes);
-    case PhotoKind::Jpeg:
-      return DecodeJpegForScreen(bytes, screen_bits_per_pixel, turning);
-    case PhotoKind::Unknown:
-      break;
-  }
-  if (LooksLikePng(bytes)) return DecodePng(bytes, path);
-  if (LooksLikeWebp(bytes)) return DecodeWebp(bytes, path);
-  if (LooksLikeHeif(bytes)) return DecodeHeif(bytes, path);
-  // The message the window has always given for a file of no known kind.
-  throw Error("ファイル " + path + " は JPEG でも BMP でもありません");
+  return ReadPhoto(path, screen_bits_per_pixel, turning).picture;
 }
 
 LoadedPhoto LoadPhotoFile(const std::string& path, int screen_bits_per_pixel) {
   LoadedPhoto loaded;
   if (PhotoKindByName(path) == PhotoKind::Jpeg) {
-    loaded.jpeg = std::make_unique<JpegImage>();
-    loaded.jpeg->LoadFromFile(path);
-    loaded.picture = UprightPicture(*loaded.jpeg, screen_bits_per_pixel);
+    auto jpeg = std::make_unique<JpegImage>();
+    jpeg->LoadFromFile(path);
+    // A photo stored beyond the limits that fits once upright is only read in bands.
+    const bool fits_stored = jpeg->Width() <= Bitmap::kMaxWidth && jpeg->Height() <= Bitmap::kMaxHeight;
+    if (!fits_stored) {
+      loaded.photo = ReadPhoto(path, screen_bits_per_pixel);
+      return loaded;
+    }
+    loaded.photo.picture = UprightPicture(*jpeg, screen_bits_per_pixel);
+    loaded.photo.metadata = ReadJpegMetadata(jpeg->Bytes());
+    loaded.jpeg = std::move(jpeg);
   } else {
-    loaded.picture = ReadPhotoFile(path, screen_bits_per_pixel);
+    loaded.photo = ReadPhoto(path, screen_bits_per_pixel);
   }
   return loaded;
 }
 
+PhotoMetadata MetadataToSave(const PhotoMetadata& loaded, const Bitmap& picture, MetadataChoice choice) {
+  MetadataSaveOptions options;
+  options.width = picture.Width();
+  options.height = picture.Height();
+  options.srgb = true;
+  options.strip_location = choice == MetadataChoice::WithoutLocation;
+  options.strip_all = choice == MetadataChoice::None;
+  options.software = "Zumo mixer " ZUMO_VERSION;
+  return MetadataForSave(loaded, options);
+}
+
 void WritePhotoFile(const Bitmap& picture, const std::string& path, SaveFormat format, int jpeg_quality,
-                    std::string_view jpeg_comment) {
+                    std::string_view jpeg_comment, const PhotoMetadata& metadata) {
   RefuseEmpty(picture);
   switch (format) {
     case SaveFormat::Bmp:
       WriteBmpFile(picture, path);
       return;
-    case SaveFormat::Jpeg: {
-      JpegImage jpeg;
-      jpeg.SetCompressionQuality(jpeg_quality);
-      jpeg.SetComment(std::string(jpeg_comment));
-      jpeg.Assign(picture);
-      jpeg.SaveToFile(path);
+    case SaveFormat::Jpeg:
+      CheckJpegQuality(jpeg_quality);
+      WriteFileReplacing(path, EncodeJpeg(picture, jpeg_quality, jpeg_comment, JpegMetadataSegments(metadata)));
       return;
-    }
   }
 }
 
