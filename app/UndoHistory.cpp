@@ -34,7 +34,7 @@ std::size_t BufferBytes(const Bitmap& bitmap) {
 
 bool SameState(const WindowState& a, const WindowState& b) {
   if (a.active_group != b.active_group || a.sliders != b.sliders || a.size_preset != b.size_preset ||
-      a.recipes != b.recipes)
+      a.recipes != b.recipes || a.metadata != b.metadata)
     return false;
   for (std::size_t i = 0; i < a.stores.size(); ++i)
     if (!SameStore(a.stores[i], b.stores[i])) return false;

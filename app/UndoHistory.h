@@ -6,10 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 
 #include "Lib/recipe/Recipe.h"
 #include "platform/Bitmap.h"
+#include "platform/PhotoMetadata.h"
 
 namespace zumo::app {
 
@@ -33,6 +35,8 @@ struct WindowState {
   std::int32_t active_group = 0;
   int size_preset = 0;  // 0 as loaded, 1 long side 1600, 2 1024, 3 800
   StoreRecipes recipes;
+  // The loaded photo's metadata, which saved files carry on; null before a photo is loaded.
+  std::shared_ptr<const PhotoMetadata> metadata;
   // The picture the last load or size preset showed (what hold-to-compare shows). Not
   // compared: it changes only together with the stores.
   std::optional<Bitmap> compare_picture;

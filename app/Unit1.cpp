@@ -79,7 +79,9 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
   open_dialog_->setOption(QFileDialog::DontUseNativeDialog);
   open_dialog_->setAcceptMode(QFileDialog::AcceptOpen);
   open_dialog_->setFileMode(QFileDialog::AnyFile);  // a typed name is taken as it stands
-  open_dialog_->setNameFilter(QString::fromUtf8("画像ファイル (*.jpg *.bmp)"));
+  // The window's own kinds first and selected; the second lists every kind a photo is read in.
+  open_dialog_->setNameFilters({QString::fromUtf8("画像ファイル (*.jpg *.bmp)"),
+                                QString::fromUtf8("読み込める写真すべて (*.jpg *.jpeg *.bmp *.png *.webp *.heic *.heif *.avif)")});
   setAcceptDrops(true);
 
   save_dialog_ = new QFileDialog(this);
@@ -302,7 +304,8 @@ void TForm1::LoadPhoto(const QString& path) {
   // Everything is read and sized in temporaries; the window's pictures change only once
   // nothing can fail any more.
   zumo::LoadedPhoto loaded = zumo::LoadPhotoFile(file, screen_bits_per_pixel_);
-  const zumo::Bitmap& photo = loaded.picture;
+  const zumo::Bitmap& photo = loaded.photo.picture;
+  auto metadata = std::make_shared<const zumo::PhotoMetadata>(std::move(loaded.photo.metadata));
   const zumo::Bitmap sized = zumo::BringToPreset(photo, SelectedSizePreset());
 
   if (loaded.jpeg) WorkJpeg = std::move(loaded.jpeg);
@@ -312,6 +315,7 @@ void TForm1::LoadPhoto(const QString& path) {
   ui->Image2->AssignBitmap(sized);
   recipes_.shown = recipes_.base = zumo::Recipe{SelectedSizePreset(), {}};
   recipes_.from_photo = true;
+  photo_metadata_ = std::move(metadata);
 }
 
 void TForm1::RadioButton8Click() {
@@ -376,7 +380,17 @@ void TForm1::RGButton3Click() {
   if (names.isEmpty()) return;
   last_save_name_ = names.front();
   BusyCursor busy;
-  zumo::WritePhotoFile(picture, FileSystemPath(last_save_name_), chosen->format, chosen->quality, recipe);
+  const zumo::PhotoMetadata metadata =
+      chosen->format == zumo::SaveFormat::Jpeg && photo_metadata_
+          ? zumo::MetadataToSave(*photo_metadata_, picture, SavedMetadata())
+          : zumo::PhotoMetadata{};
+  zumo::WritePhotoFile(picture, FileSystemPath(last_save_name_), chosen->format, chosen->quality, recipe, metadata);
+}
+
+zumo::MetadataChoice TForm1::SavedMetadata() const noexcept {
+  if (strip_metadata_action_->isChecked()) return zumo::MetadataChoice::None;
+  if (strip_location_action_->isChecked()) return zumo::MetadataChoice::WithoutLocation;
+  return zumo::MetadataChoice::All;
 }
 
 // The retouching handlers (sliders, one-button filter, techniques) are in Unit1Retouch.cpp.

@@ -14,6 +14,7 @@
 #include "controls/PictureControl.h"
 #include "imaging/ABitmap.h"
 #include "platform/JpegImage.h"
+#include "platform/PhotoFile.h"
 
 class QAction;
 class QButtonGroup;
@@ -86,6 +87,9 @@ class TForm1 : public QWidget {
   bool Comparing() const noexcept { return compare_key_ || compare_mouse_ || compare_menu_; }
   // The photo's right-click menu.
   QMenu& PhotoMenu() noexcept { return *photo_menu_; }
+  // How much of the loaded photo's metadata the window's saves carry (the photo menu's two
+  // checkable entries).
+  zumo::MetadataChoice SavedMetadata() const noexcept;
 
   // The recipes of the shown and the base picture, kept by every handler.
   zumo::app::StoreRecipes& Recipes() noexcept { return recipes_; }
@@ -196,4 +200,8 @@ class TForm1 : public QWidget {
   QAction* fit_action_ = nullptr;
   QAction* actual_size_action_ = nullptr;
   QAction* compare_action_ = nullptr;
+  // The loaded photo's metadata (shared with the undo snapshots), and what saves leave out.
+  std::shared_ptr<const zumo::PhotoMetadata> photo_metadata_;
+  QAction* strip_location_action_ = nullptr;
+  QAction* strip_metadata_action_ = nullptr;
 };

@@ -36,6 +36,7 @@ WindowState TForm1::CaptureState() const {
     if (presets[i]->isChecked()) state.size_preset = i;
   state.compare_picture = compare_picture_;
   state.recipes = recipes_;
+  state.metadata = photo_metadata_;
   return state;
 }
 
@@ -65,6 +66,7 @@ void TForm1::RestoreState(const WindowState& state) {
   }
   compare_picture_ = state.compare_picture;
   recipes_ = state.recipes;
+  photo_metadata_ = state.metadata;
 }
 
 void TForm1::RecordStep(const WindowState& before, Step step) {
@@ -241,6 +243,12 @@ void TForm1::SetUpEditing() {
   photo_menu_->addSeparator();
   photo_menu_->addAction(save_recipe);
   photo_menu_->addAction(apply_recipe);
+  // What the window's saves leave out of the photo's metadata while it runs.
+  photo_menu_->addSeparator();
+  strip_location_action_ = photo_menu_->addAction(Text("位置情報を保存しない"));
+  strip_location_action_->setCheckable(true);
+  strip_metadata_action_ = photo_menu_->addAction(Text("メタデータを保存しない"));
+  strip_metadata_action_->setCheckable(true);
   connect(photo_menu_, &QMenu::aboutToShow, this, [this] { UpdateCommands(); });
   ui->Image1->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(ui->Image1, &QWidget::customContextMenuRequested, this,

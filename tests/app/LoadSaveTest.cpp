@@ -2,13 +2,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTest>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -137,7 +140,12 @@ TEST_F(WindowFiles, LoadThroughTheOpenDialogFillsEveryStoreAndRemembersTheName) 
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
   QFileDialog& dialog = form.OpenDialog1();
-  EXPECT_EQ(dialog.nameFilters(), QStringList{QString::fromUtf8("画像ファイル (*.jpg *.bmp)")});
+  // The window's own kinds first and selected; a second entry lists every kind that is read.
+  ASSERT_EQ(dialog.nameFilters().size(), 2);
+  EXPECT_EQ(dialog.nameFilters().front(), QString::fromUtf8("画像ファイル (*.jpg *.bmp)"));
+  EXPECT_EQ(dialog.selectedNameFilter(), dialog.nameFilters().front());
+  for (const char* pattern : {"*.jpg", "*.bmp", "*.png", "*.webp", "*.heic", "*.avif"})
+    EXPECT_TRUE(dialog.nameFilters().back().contains(QLatin1String(pattern))) << pattern;
   EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
 
   // The next load proposes the name chosen last; cancelling it changes no picture.
@@ -342,6 +350,36 @@ TEST_F(WindowFiles, SaveInEveryFormatThroughTheSaveDialog) {
   EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
   EXPECT_TRUE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
   EXPECT_TRUE(zumo::SamePixels(ui().Image1->Picture().HeldBitmap(), shown)) << "saving changes no picture";
+}
+
+// A camera photo loaded and saved as JPEG keeps its date and camera, upright with
+// orientation 1; with 位置情報を保存しない checked its place is left out. Read by exiftool.
+TEST_F(WindowFiles, ACameraPhotoSavedAsJpegKeepsItsDateAndCameraUprightAndItsPlaceOnlyWhenAsked) {
+  const std::string camera = dir.File("camera.jpg");
+  WriteBytes(camera, zumo::EncodeJpeg(PhotoLikeBitmap(64, 40, 3), 90));
+  ASSERT_EQ(std::system(("exiftool -q -overwrite_original -Make=TestCam -DateTimeOriginal='2024:05:01 10:20:30' "
+                         "-Orientation#=6 -GPSLatitude=35.68 -GPSLatitudeRef=N " + camera).c_str()), 0);
+  form.LoadPhoto(Q(camera));
+  ASSERT_EQ(ui().Image1->Picture().HeldBitmap().Width(), 40) << "loaded upright";
+  QAction* strip_location = nullptr;
+  for (QAction* action : form.PhotoMenu().actions())
+    if (action->text() == QString::fromUtf8("位置情報を保存しない")) strip_location = action;
+  ASSERT_NE(strip_location, nullptr);
+  for (const bool without_place : {false, true}) {
+    strip_location->setChecked(without_place);
+    ui().RadioButton7->click();
+    ModalScript script;
+    script.ChooseFile(Q(dir.File("saved.jpg")));
+    Click(ui().RGButton3);
+    ASSERT_TRUE(script.Done());
+    const std::string tags = dir.File("tags.txt");
+    ASSERT_EQ(std::system(("exiftool -f -m -q -p '$Orientation#|$DateTimeOriginal|$Make|$GPSLatitude#' " +
+                           dir.File("saved.jpg") + " > " + tags).c_str()), 0);
+    const std::vector<std::uint8_t> text = ReadBytes(tags);
+    EXPECT_EQ(std::string(text.begin(), text.end()),
+              std::string("1|2024:05:01 10:20:30|TestCam|") + (without_place ? "-" : "35.68") + "\n");
+    EXPECT_EQ(zumo::ReadPhotoFile(dir.File("saved.jpg")).Width(), 40) << "never turned again";
+  }
 }
 
 TEST_F(WindowFiles, SaveProposesTheLastNameReplacesWithoutAskingAndCancelWritesNothing) {

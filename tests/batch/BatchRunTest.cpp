@@ -163,6 +163,48 @@ TEST_F(BatchRun, SizePresetAndJpegOutput) {
   EXPECT_EQ(decoded.Height(), 40);
 }
 
+// A camera photo keeps its date, camera, place and keywords, upright with orientation 1, its
+// real size and no stale thumbnail; the two privacy options remove what they say. Read back
+// by exiftool.
+TEST_F(BatchRun, ACameraPhotosMetadataTravelsCorrectedAndTheStripOptionsRemoveWhatTheySay) {
+  const std::string camera = dir_.File("camera.jpg");
+  WriteBmpFile(test::PhotoLikeBitmap(16, 12, 6), dir_.File("thumb.bmp"));
+  ASSERT_EQ(RunTool({dir_.File("thumb.bmp"), dir_.File("thumb.jpg")}).code, kExitSuccess);
+  ASSERT_EQ(RunTool({"--as-stored", input_, camera}).code, kExitSuccess);
+  ASSERT_EQ(std::system(("exiftool -q -overwrite_original -Make=TestCam -Model='T 1' "
+                         "-DateTimeOriginal='2024:05:01 10:20:30' -Orientation#=6 -XMP-tiff:Orientation#=6 "
+                         "-GPSLatitude=35.68 -GPSLatitudeRef=N -XMP-exif:GPSLatitude=35.68N -Keywords=holiday "
+                         "-XMP-dc:Title=Tokyo -ExifImageWidth=61 -ExifImageHeight=37 '-ThumbnailImage<=" +
+                         dir_.File("thumb.jpg") + "' " + camera)
+                            .c_str()),
+            0);
+  struct Case {
+    std::vector<std::string> options;
+    const char* expected;  // orientation (EXIF, XMP) | date | make | model | GPS (EXIF, XMP) | keywords | title | size | thumbnail
+  };
+  const Case cases[] = {
+      {{}, "1|1|2024:05:01 10:20:30|TestCam|T 1|35.68|35.68|holiday|Tokyo|37|61|-"},
+      {{"--strip-location"}, "1|1|2024:05:01 10:20:30|TestCam|T 1|-|-|holiday|Tokyo|37|61|-"},
+      {{"--strip-metadata"}, "-|-|-|-|-|-|-|-|-|-|-|-"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected);
+    const std::string output = dir_.File("out.jpg"), tags = dir_.File("tags.txt");
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {"--size", "800", "--contrast", "10", camera, output});
+    fs::remove(output);
+    const Outcome r = RunTool(args);
+    ASSERT_EQ(r.code, kExitSuccess) << r.err;
+    EXPECT_EQ(ReadPhotoFile(output).Width(), 37);  // turned upright once, never again
+    ASSERT_EQ(std::system(("exiftool -f -m -q -p '$Orientation#|$XMP:Orientation#|$DateTimeOriginal|$Make|$Model|"
+                           "$GPSLatitude#|$XMP:GPSLatitude#|$Keywords|$XMP:Title|$ExifImageWidth|$ExifImageHeight|"
+                           "$ThumbnailLength' " + output + " > " + tags)
+                              .c_str()),
+              0);
+    EXPECT_EQ(FileBytes(tags), std::string(c.expected) + "\n");
+  }
+}
+
 TEST_F(BatchRun, InputWithAnUnknownExtensionIsReadByItsContent) {
   const std::string odd = dir_.File("photo.data");
   fs::copy_file(input_, odd);
