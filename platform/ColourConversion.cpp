@@ -103,6 +103,7 @@ const SrgbReference& Srgb() {
 
 // lcms2's transform, for RGB profiles that are not a matrix and curves.
 struct detail::SrgbTransform {
+  explicit SrgbTransform(TransformHandle transform) noexcept : handle(std::move(transform)) {}
   TransformHandle handle;
 };
 

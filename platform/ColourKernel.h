@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/Simd.h"
+
 namespace zumo::detail {
 
 // The kernel's fixed point, as lcms2's 8-bit matrix/shaper pipeline has it: linear light in
@@ -25,6 +27,19 @@ using SrgbEncoding = std::array<std::uint8_t, kLinearOne + 1>;
 struct SrgbTables {
   alignas(64) std::int32_t part[3][256][4];
   alignas(64) std::uint8_t encode[kLinearOne + 1];
+#if ZUMO_SIMD
+  // The same numbers for the wide kernel (AVX-512 with VBMI, 64 pixels at a time), when they
+  // fit its 16-bit lanes: each source byte's linear values as low and high bytes, the matrix
+  // as pairs of 16-bit coefficients per target byte (B with G, R with the rounding term, whose
+  // partner is a lane of ones), and the encoding as a binary search for the level: search[k]
+  // holds, for each level prefix of k bits, the first index of level (2 * prefix + 1) << (7 - k).
+  bool wide = false;
+  alignas(64) std::uint8_t linear_low[3][256];
+  alignas(64) std::uint8_t linear_high[3][256];
+  std::int32_t pair_bg[3];
+  std::int32_t pair_r[3];
+  alignas(64) std::uint16_t search[8][128];
+#endif
 };
 
 // The tables for a matrix from linear source RGB to linear sRGB (rows and columns in the order
