@@ -112,13 +112,13 @@ void ConvertPixel(const SrgbTables& k, std::uint8_t* p) noexcept {
 // bytes (B, G, R): plane c's byte j is byte 3j + c; output register o's byte j is byte 64o + j.
 struct Shuffles {
   // Plane c from the first two registers, then where split_mask says from the third.
-  std::uint8_t split_low[3][64];
-  std::uint8_t split_high[3][64];
+  alignas(64) std::uint8_t split_low[3][64];
+  alignas(64) std::uint8_t split_high[3][64];
   std::uint64_t split_mask[3];
   // Output register o from planes B (indices 0..63) and G (64..127), then where join_mask
   // says from plane R.
-  std::uint8_t join_low[3][64];
-  std::uint8_t join_high[3][64];
+  alignas(64) std::uint8_t join_low[3][64];
+  alignas(64) std::uint8_t join_high[3][64];
   std::uint64_t join_mask[3];
 };
 
@@ -141,7 +141,7 @@ constexpr Shuffles MakeShuffles() {
   return s;
 }
 
-alignas(64) constexpr Shuffles kShuffles = MakeShuffles();
+constexpr Shuffles kShuffles = MakeShuffles();
 
 // 64 bytes looked up in a table of 256: two lookups of 128 entries, chosen by the top bit.
 ZUMO_WIDE inline __m512i Lookup256(const std::uint8_t* table, __m512i index, __mmask64 top) noexcept {
