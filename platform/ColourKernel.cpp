@@ -33,7 +33,8 @@ void MakeWideTables(SrgbTables& k, const std::int64_t (&matrix)[3][3], const std
       k.linear_high[c][v] = static_cast<std::uint8_t>(word >> 8);
     }
   const auto pair = [](std::int64_t low, std::int64_t high) {
-    return static_cast<std::int32_t>(static_cast<std::uint16_t>(low) | static_cast<std::uint32_t>(static_cast<std::uint16_t>(high)) << 16);
+    return static_cast<std::int32_t>(static_cast<std::uint16_t>(low) |
+                                     static_cast<std::uint32_t>(static_cast<std::uint16_t>(high)) << 16);
   };
   for (int t = 0; t < 3; ++t) {
     k.pair_bg[t] = pair(matrix[2 - t][2], matrix[2 - t][1]);
@@ -156,7 +157,9 @@ ZUMO_WIDE inline __m512i Lookup256(const std::uint8_t* table, __m512i index, __m
 ZUMO_WIDE inline void EncodeSix(const SrgbTables& k, __m512i (&value)[6]) noexcept {
   const __m512i one = _mm512_set1_epi16(1);
   __m512i above[6], level[6];  // above: index + 1, so that "index >= first" is a saturating subtraction
-  const auto reaches = [&](int j, __m512i first) ZUMO_WIDE { return _mm512_min_epu16(_mm512_subs_epu16(above[j], first), one); };
+  const auto reaches = [&](int j, __m512i first) ZUMO_WIDE {
+    return _mm512_min_epu16(_mm512_subs_epu16(above[j], first), one);
+  };
   const __m512i first_half = _mm512_set1_epi16(static_cast<short>(k.search[0][0]));
   for (int j = 0; j < 6; ++j) {
     above[j] = _mm512_add_epi16(value[j], one);
@@ -165,7 +168,8 @@ ZUMO_WIDE inline void EncodeSix(const SrgbTables& k, __m512i (&value)[6]) noexce
   for (int step = 1; step < 6; ++step) {  // prefixes of up to 5 bits: one register of 32
     const __m512i table = _mm512_load_si512(k.search[step]);
     for (int j = 0; j < 6; ++j)
-      level[j] = _mm512_add_epi16(_mm512_add_epi16(level[j], level[j]), reaches(j, _mm512_permutexvar_epi16(level[j], table)));
+      level[j] =
+          _mm512_add_epi16(_mm512_add_epi16(level[j], level[j]), reaches(j, _mm512_permutexvar_epi16(level[j], table)));
   }
   {  // 6 bits: two registers
     const __m512i low = _mm512_load_si512(k.search[6]), high = _mm512_load_si512(k.search[6] + 32);
@@ -178,9 +182,9 @@ ZUMO_WIDE inline void EncodeSix(const SrgbTables& k, __m512i (&value)[6]) noexce
     const __m512i t2 = _mm512_load_si512(k.search[7] + 64), t3 = _mm512_load_si512(k.search[7] + 96);
     const __m512i top = _mm512_set1_epi16(64);
     for (int j = 0; j < 6; ++j) {
-      const __m512i first = _mm512_mask_blend_epi16(_mm512_test_epi16_mask(level[j], top),
-                                                     _mm512_permutex2var_epi16(t0, level[j], t1),
-                                                     _mm512_permutex2var_epi16(t2, level[j], t3));
+      const __m512i first =
+          _mm512_mask_blend_epi16(_mm512_test_epi16_mask(level[j], top), _mm512_permutex2var_epi16(t0, level[j], t1),
+                                  _mm512_permutex2var_epi16(t2, level[j], t3));
       level[j] = _mm512_add_epi16(_mm512_add_epi16(level[j], level[j]), reaches(j, first));
     }
   }
@@ -201,9 +205,9 @@ ZUMO_WIDE int ConvertRowsWide(const SrgbTables& k, std::uint8_t* rows, std::ptrd
       const __m512i in0 = _mm512_loadu_si512(p), in1 = _mm512_loadu_si512(p + 64), in2 = _mm512_loadu_si512(p + 128);
       __m512i linear[3][2];
       for (int c = 0; c < 3; ++c) {
-        const __m512i plane = _mm512_mask_permutexvar_epi8(
-            _mm512_permutex2var_epi8(in0, _mm512_load_si512(s.split_low[c]), in1), s.split_mask[c],
-            _mm512_load_si512(s.split_high[c]), in2);
+        const __m512i plane =
+            _mm512_mask_permutexvar_epi8(_mm512_permutex2var_epi8(in0, _mm512_load_si512(s.split_low[c]), in1),
+                                         s.split_mask[c], _mm512_load_si512(s.split_high[c]), in2);
         const __mmask64 top = _mm512_movepi8_mask(plane);
         const __m512i low = Lookup256(k.linear_low[c], plane, top), high = Lookup256(k.linear_high[c], plane, top);
         linear[c][0] = _mm512_unpacklo_epi8(low, high);
@@ -257,8 +261,10 @@ void ConvertRow(const SrgbTables& k, std::uint8_t* p, int width) noexcept {
         _mm_max_epi16(_mm_packs_epi32(_mm_srai_epi32(a, kLinearBits), _mm_srai_epi32(b, kLinearBits)), zero), one);
     const auto lo = static_cast<std::uint64_t>(_mm_cvtsi128_si64(both));
     const auto hi = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(both, both)));
-    const std::uint8_t o0 = k.encode[lo & 0xffff], o1 = k.encode[(lo >> 16) & 0xffff], o2 = k.encode[(lo >> 32) & 0xffff];
-    const std::uint8_t o3 = k.encode[hi & 0xffff], o4 = k.encode[(hi >> 16) & 0xffff], o5 = k.encode[(hi >> 32) & 0xffff];
+    const std::uint8_t o0 = k.encode[lo & 0xffff], o1 = k.encode[(lo >> 16) & 0xffff],
+                       o2 = k.encode[(lo >> 32) & 0xffff];
+    const std::uint8_t o3 = k.encode[hi & 0xffff], o4 = k.encode[(hi >> 16) & 0xffff],
+                       o5 = k.encode[(hi >> 32) & 0xffff];
     p[0] = o0;
     p[1] = o1;
     p[2] = o2;

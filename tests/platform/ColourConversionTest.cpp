@@ -79,7 +79,8 @@ cmsToneCurve* Bt709Curve() { return Parametric4(1 / 0.45, 1 / 1.099, 0.099 / 1.0
 
 // A profile whose A2B0 is one lookup table of `points` per side from `channels` device values
 // to Lab, filled by `sampler`: what a LUT-based profile looks like to lcms2.
-std::vector<std::uint8_t> LutProfile(cmsColorSpaceSignature space, int channels, int points, cmsSAMPLER16 sampler, void* cargo) {
+std::vector<std::uint8_t> LutProfile(cmsColorSpaceSignature space, int channels, int points, cmsSAMPLER16 sampler,
+                                     void* cargo) {
   Profile profile(cmsCreateProfilePlaceholder(nullptr));
   cmsSetProfileVersion(profile.get(), 4.3);
   cmsSetDeviceClass(profile.get(), space == cmsSigCmykData ? cmsSigOutputClass : cmsSigDisplayClass);
@@ -106,7 +107,8 @@ int SampleThroughTransform(const cmsUInt16Number in[], cmsUInt16Number out[], vo
 // An RGB LUT-based profile that does (within the table's precision) what `source` does.
 std::vector<std::uint8_t> LutRgbProfile(cmsHPROFILE source, int points) {
   const Profile lab(cmsCreateLab4Profile(nullptr));
-  cmsHTRANSFORM to_lab = cmsCreateTransform(source, TYPE_RGB_16, lab.get(), TYPE_Lab_16, INTENT_RELATIVE_COLORIMETRIC, 0);
+  cmsHTRANSFORM to_lab =
+      cmsCreateTransform(source, TYPE_RGB_16, lab.get(), TYPE_Lab_16, INTENT_RELATIVE_COLORIMETRIC, 0);
   std::vector<std::uint8_t> lut = LutProfile(cmsSigRgbData, 3, points, SampleThroughTransform, to_lab);
   cmsDeleteTransform(to_lab);
   return lut;
@@ -139,8 +141,8 @@ Bitmap EveryColour() {
 // lcms2's own conversion of the picture to its sRGB.
 Bitmap LcmsConversion(const Bitmap& picture, cmsHPROFILE source) {
   const Profile srgb(cmsCreate_sRGBProfile());
-  cmsHTRANSFORM transform = cmsCreateTransform(source, TYPE_BGR_8, srgb.get(), TYPE_BGR_8,
-                                               INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_BLACKPOINTCOMPENSATION);
+  cmsHTRANSFORM transform = cmsCreateTransform(source, TYPE_BGR_8, srgb.get(), TYPE_BGR_8, INTENT_RELATIVE_COLORIMETRIC,
+                                               cmsFLAGS_BLACKPOINTCOMPENSATION);
   EXPECT_NE(transform, nullptr);
   Bitmap result(picture.Width(), picture.Height());
   for (int y = 0; y < picture.Height() && transform != nullptr; ++y)
