@@ -180,7 +180,7 @@ Profile Open(const std::vector<std::uint8_t>& icc) {
 
 // Whole rows of every colour go through the wide kernel where the processor has one; rows
 // narrower than its blocks through the two-pixel kernel, which must give the same bytes.
-TEST(ConvertToSrgb, EveryColourWithinOneLevelOfLcms) {
+TEST(ColourConversion, EveryColourWithinOneLevelOfLcms) {
   const std::vector<std::uint8_t> p3 = Save(MatrixShaperProfile(kD65, kP3, SrgbCurve()).get());
   const Profile bt2020 = MatrixShaperProfile(kD65, kBt2020, Bt709Curve());
   struct Case {
@@ -213,7 +213,7 @@ TEST(ConvertToSrgb, EveryColourWithinOneLevelOfLcms) {
 // Odd widths (a lone last pixel), a single row, and the rows split between two threads; the
 // profiles lcms2 converts itself (a LUT-based one, and a matrix/shaper whose black is not
 // zero, so that black point compensation moves it) come out exactly as lcms2 gives them.
-TEST(ConvertToSrgb, AnySizeOnEitherRouteAgreesWithLcms) {
+TEST(ColourConversion, AnySizeOnEitherRouteAgreesWithLcms) {
   const Profile adobe = Open(ReadBytes(kIccFolder + "compatibleWithAdobeRGB1998.icc"));
   const std::vector<std::uint8_t> lut = LutRgbProfile(adobe.get(), 17);
   const cmsFloat32Number raised[] = {0.03f, 0.1f, 0.3f, 0.6f, 1.0f};
@@ -248,7 +248,7 @@ TEST(ConvertToSrgb, AnySizeOnEitherRouteAgreesWithLcms) {
 }
 
 // sRGB is decided by what a profile does: its colorants and its curves both.
-TEST(IsSrgb, NeedsSrgbColorantsAndCurves) {
+TEST(ColourConversion, IsSrgbNeedsSrgbColorantsAndCurves) {
   EXPECT_FALSE(IsSrgb(Icc(ReadBytes(kIccFolder + "colord/Rec709.icc"))));  // sRGB's primaries, BT.709's curve
   EXPECT_FALSE(IsSrgb(Icc(ReadBytes(kIccFolder + "colord/SwappedRedAndGreen.icc"))));  // sRGB's curve
   EXPECT_EQ(SrgbConverter(Icc(ReadBytes(kIccFolder + "colord/Rec709.icc"))).Route(), ColourRoute::Kernel);
@@ -256,7 +256,7 @@ TEST(IsSrgb, NeedsSrgbColorantsAndCurves) {
   EXPECT_FALSE(IsSrgb(Nclx(12, 13)));
 }
 
-TEST(ConvertToSrgb, LeavesPicturesAloneWhenNothingIsToBeDone) {
+TEST(ColourConversion, LeavesPicturesAloneWhenNothingIsToBeDone) {
   const std::vector<std::uint8_t> adobe = ReadBytes(kIccFolder + "compatibleWithAdobeRGB1998.icc");
   ASSERT_EQ(adobe.size(), 580u);
   std::mt19937 rng(7);
