@@ -21,6 +21,12 @@ inline bool HaveAvx2() noexcept {
   static const bool have = __builtin_cpu_supports("avx2");
   return have;
 }
+// AVX-512 with byte and word lanes and full byte permutes (the colour conversion's kernel).
+inline bool HaveAvx512Vbmi() noexcept {
+  static const bool have = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                           __builtin_cpu_supports("avx512vbmi");
+  return have;
+}
 
 }  // namespace zumo
 #endif
