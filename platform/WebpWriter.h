@@ -12,8 +12,8 @@
 namespace zumo {
 
 // Encodes a picture as a WebP file's bytes through libwebp: lossy at `quality` (1..100,
-// libwebp's default preset, method 4 as cwebp uses), or lossless (`quality` then sets how hard
-// the encoder works, as cwebp's -q does with -lossless). With metadata or a recipe the file is
+// libwebp's default preset and method 4, as cwebp encodes), or lossless (at a fixed effort
+// chosen by measurement; `quality` is then only checked). With metadata or a recipe the file is
 // in the extended format: the ICC profile as ICCP, the EXIF block as EXIF, the XMP packet as
 // "XMP ", and the recipe text (UTF-8) in a chunk of our own, "ZRCP", which readers that do not
 // know it skip. IPTC and a colour description without ICC have no place in a WebP file and are
