@@ -91,13 +91,13 @@ TEST_F(Writers, PngAndLosslessWebpGiveBackEveryPixel) {
 TEST_F(Writers, LossyWebpAndAvifStayAboveTheirPsnrFloor) {
   if (!test::HaveTools("pngtopam dwebp heif-convert")) GTEST_SKIP() << "netpbm, webp or libheif-examples not installed";
   if (!CanEncodeAvif()) GTEST_SKIP() << "no AV1 encoder";
-  // Measured on this picture: WebP q85 36.16 dB, AVIF at the default quality 36.11 dB (both
+  // Measured on this picture: WebP q85 36.16 dB, AVIF at the default quality 36.31 dB (both
   // smooth most of its grain away); the floors sit a little below. A channel swapped or a
   // misplaced row falls far below them.
   const struct {
     const Kind* kind;
     double floor;
-  } cases[] = {{&kLossyWebp, 35.8}, {&kAvif, 35.8}};
+  } cases[] = {{&kLossyWebp, 35.8}, {&kAvif, 36.0}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.kind->label);
     const std::vector<std::uint8_t> bytes = c.kind->encode(photo_, {}, {});
