@@ -1,7 +1,6 @@
 #include "platform/AvifWriter.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -69,12 +68,9 @@ namespace detail {
 
 std::vector<std::uint8_t> EncodeAvifTuned(const Bitmap& picture, int quality, const PhotoMetadata& metadata,
                                           std::string_view recipe, const AvifTuning& tuning) {
-  encoding::CheckInputs(picture, recipe);
+  encoding::CheckInputs(picture, metadata, recipe);
   encoding::CheckQuality("AVIF", quality);
   if (!CanEncodeAvif()) throw Error(encoding::CannotEncode("AVIF", "AV1 エンコーダーがありません"));
-  const auto too_large = [](std::size_t size) { return size > static_cast<std::size_t>(INT_MAX); };
-  if (too_large(metadata.exif.size()) || too_large(metadata.xmp.size()) || too_large(recipe.size()))
-    throw Error(encoding::CannotEncode("AVIF", "メタデータが大きすぎます"));
 
   const Context context(heif_context_alloc());
   if (!context) throw Error(messages::kOutOfMemory);

@@ -10,6 +10,7 @@
 
 #include "platform/Bitmap.h"
 #include "platform/Error.h"
+#include "platform/PhotoMetadata.h"
 
 namespace zumo {
 
@@ -25,10 +26,15 @@ inline std::string CannotEncode(std::string_view format, std::string_view reason
   return "画像を " + std::string(format) + " として書けません（" + std::string(reason) + "）";
 }
 
-inline void CheckInputs(const Bitmap& picture, std::string_view recipe) {
+// The picture must hold pixels; the recipe and the metadata blocks must keep within the bounds
+// a read file's blocks are held to (so that every size fits the formats' length fields).
+inline void CheckInputs(const Bitmap& picture, const PhotoMetadata& metadata, std::string_view recipe) {
   if (picture.Empty()) throw Error(messages::kNothingToSave);
   if (recipe.size() > kMaxEmbeddedRecipeBytes)
     throw Error("写真に入れるレシピが大きすぎます（" + std::to_string(kMaxEmbeddedRecipeBytes / 1024) + " KB まで）");
+  if (metadata.exif.size() > kMaxExifBytes || metadata.xmp.size() > kMaxXmpBytes ||
+      metadata.colour.icc.size() > kMaxIccBytes)
+    throw Error("写真に入れるメタデータが大きすぎます");
 }
 
 inline void CheckQuality(std::string_view format, int quality) {

@@ -177,7 +177,7 @@ PngTuning DefaultPngTuning() noexcept {
 
 std::vector<std::uint8_t> EncodePngTuned(const Bitmap& picture, const PhotoMetadata& metadata, std::string_view recipe,
                                          const PngTuning& tuning) {
-  encoding::CheckInputs(picture, recipe);
+  encoding::CheckInputs(picture, metadata, recipe);
   Chunks chunks;
   if (!metadata.xmp.empty()) chunks.texts[chunks.text_count++] = ItxtChunk(kXmpKey, metadata.xmp);
   if (!recipe.empty()) chunks.texts[chunks.text_count++] = ItxtChunk(kRecipeKey, recipe);

@@ -80,7 +80,7 @@ namespace detail {
 
 std::vector<std::uint8_t> EncodeWebpTuned(const Bitmap& picture, int quality, bool lossless, const PhotoMetadata& metadata,
                                           std::string_view recipe, const WebpTuning& tuning) {
-  encoding::CheckInputs(picture, recipe);
+  encoding::CheckInputs(picture, metadata, recipe);
   encoding::CheckQuality("WebP", quality);
   auto fail = [](const std::string& reason) -> std::vector<std::uint8_t> {
     if (reason == "メモリが足りません") throw Error(messages::kOutOfMemory);
