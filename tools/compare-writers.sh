@@ -8,7 +8,7 @@
 # weighs on both sides alike. Prints, per program, the median wall time with its spread
 # (minimum..maximum), the median processor time (user + system, all threads) and the file's
 # size, then our median and size as multiples of the reference's.
-#   tools/compare-writers.sh photo.jpg [rounds=5] [webp quality=85] [avif quality=60]
+#   tools/compare-writers.sh photo.jpg [rounds=5] [webp quality=85] [avif quality=75]
 # ZUMO_ENCODE_BENCH names the program (default: build-w/bench/zumo-encode-bench, then
 # build/bench/zumo-encode-bench); with no JPEG argument of its own, run
 #   zumo-encode-bench --photo photo.jpg
@@ -19,7 +19,7 @@ set -euo pipefail
 input=$(realpath "$1")
 rounds=${2:-5}
 webp_quality=${3:-85}
-avif_quality=${4:-60}
+avif_quality=${4:-75}
 root=$(cd "$(dirname "$0")/.." && pwd)
 bench=${ZUMO_ENCODE_BENCH:-}
 if [[ -z "$bench" ]]; then
