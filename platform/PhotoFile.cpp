@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/BmpFile.h"
+#include "platform/ColourConversion.h"
 #include "platform/HeifFile.h"
 #include "platform/JpegImage.h"
 #include "platform/JpegMetadata.h"
@@ -12,14 +13,13 @@
 #include "platform/Orientation.h"
 #include "platform/PngFile.h"
 #include "platform/WebpFile.h"
-#include "platform/SafeFile.h"
 
 namespace zumo {
 namespace {
 
-// The extension: from the last full stop to the end, provided no folder separator (or a
-// drive colon) follows that full stop; empty otherwise. Lower-cased (ASCII).
-std::string LowerExtension(const std::string& path) {
+}  // namespace
+
+std::string FileExtension(const std::string& path) {
   const std::size_t dot = path.rfind('.');
   if (dot == std::string::npos) return {};
   if (path.find_first_of("/\\:", dot + 1) != std::string::npos) return {};
@@ -28,6 +28,8 @@ std::string LowerExtension(const std::string& path) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return extension;
 }
+
+namespace {
 
 PhotoKind KindByContent(std::span<const std::uint8_t> bytes) {
   if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return PhotoKind::Bmp;
@@ -87,15 +89,10 @@ Photo ReadStoredPhoto(const std::string& path, int screen_bits_per_pixel, Turnin
   throw Error("ファイル " + path + " は JPEG でも BMP でもありません");
 }
 
-void RefuseEmpty(const Bitmap& picture) {
-  if (picture.Empty())
-    throw Error(messages::kNothingToSave);
-}
-
 }  // namespace
 
 PhotoKind PhotoKindByName(const std::string& path) {
-  const std::string extension = LowerExtension(path);
+  const std::string extension = FileExtension(path);
   if (extension == ".bmp") return PhotoKind::Bmp;
   if (extension == ".jpg" || extension == ".jpeg") return PhotoKind::Jpeg;
   return PhotoKind::Unknown;
@@ -108,7 +105,10 @@ Bitmap UprightPicture(JpegImage& jpeg, int screen_bits_per_pixel) {
 }
 
 Photo ReadPhoto(const std::string& path, int screen_bits_per_pixel, Turning turning) {
-  return ReadStoredPhoto(path, screen_bits_per_pixel, turning);
+  Photo photo = ReadStoredPhoto(path, screen_bits_per_pixel, turning);
+  if (turning == Turning::Upright && ConvertToSrgb(photo.picture, photo.metadata.colour))
+    photo.metadata.colour = {};  // the pixels are sRGB now
+  return photo;
 }
 
 Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel, Turning turning) {
@@ -128,6 +128,7 @@ LoadedPhoto LoadPhotoFile(const std::string& path, int screen_bits_per_pixel) {
     }
     loaded.photo.picture = UprightPicture(*jpeg, screen_bits_per_pixel);
     loaded.photo.metadata = ReadJpegMetadata(jpeg->Bytes());
+    if (ConvertToSrgb(loaded.photo.picture, loaded.photo.metadata.colour)) loaded.photo.metadata.colour = {};
     loaded.jpeg = std::move(jpeg);
   } else {
     loaded.photo = ReadPhoto(path, screen_bits_per_pixel);
@@ -148,16 +149,14 @@ PhotoMetadata MetadataToSave(const PhotoMetadata& loaded, const Bitmap& picture,
 
 void WritePhotoFile(const Bitmap& picture, const std::string& path, SaveFormat format, int jpeg_quality,
                     std::string_view jpeg_comment, const PhotoMetadata& metadata) {
-  RefuseEmpty(picture);
-  switch (format) {
-    case SaveFormat::Bmp:
-      WriteBmpFile(picture, path);
-      return;
-    case SaveFormat::Jpeg:
-      CheckJpegQuality(jpeg_quality);
-      WriteFileReplacing(path, EncodeJpeg(picture, jpeg_quality, jpeg_comment, JpegMetadataSegments(metadata)));
-      return;
+  OutputSettings settings;
+  if (format == SaveFormat::Jpeg) {
+    CheckJpegQuality(jpeg_quality);  // 0 is no quality here, not the default
+    settings.quality = jpeg_quality;
+    settings.recipe = jpeg_comment;
+    settings.metadata = metadata;
   }
+  WriteOutputFile(picture, path, format, settings);
 }
 
 }  // namespace zumo

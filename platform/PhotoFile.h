@@ -6,11 +6,16 @@
 
 #include "platform/Bitmap.h"
 #include "platform/JpegImage.h"
+#include "platform/OutputKinds.h"
 #include "platform/PhotoMetadata.h"
 
 namespace zumo {
 
 enum class PhotoKind { Bmp, Jpeg, Unknown };
+
+// A name's extension: from its last full stop on, when no folder separator follows it,
+// lower-cased (ASCII); empty when there is none.
+std::string FileExtension(const std::string& path);
 
 // The kind a file name announces: ".bmp", ".jpg" or ".jpeg" in any letter case (the part
 // from the last full stop, when no path separator follows it); Unknown otherwise.
@@ -56,17 +61,16 @@ enum class MetadataChoice { All, WithoutLocation, None };
 PhotoMetadata MetadataToSave(const PhotoMetadata& loaded, const Bitmap& picture,
                              MetadataChoice choice = MetadataChoice::All);
 
-enum class SaveFormat { Bmp, Jpeg };
-
 // The qualities JPEG files are saved at, best first, and the one chosen when nobody says.
 inline constexpr int kSaveQualities[] = {90, 85, 80};
 inline constexpr int kDefaultSaveQuality = 85;
 
-// Writes the picture through a temporary file that replaces `path` only when complete, so a
-// failed save never destroys the file it was replacing. An empty picture is refused with an
-// Error and nothing is written. `jpeg_quality`, `jpeg_comment` (the text of the file's
-// comment markers) and `metadata` (as MetadataToSave makes it: EXIF, XMP and IPTC) are
-// used for SaveFormat::Jpeg only; a BMP carries none of them.
+// Writes the picture as BMP or JPEG through a temporary file that replaces `path` only when
+// complete, so a failed save never destroys the file it was replacing. An empty picture is
+// refused with an Error and nothing is written. `jpeg_quality`, `jpeg_comment` (the text of
+// the file's comment markers) and `metadata` (as MetadataToSave makes it: EXIF, XMP and IPTC)
+// are used for SaveFormat::Jpeg only; a BMP carries none of them. WriteOutputFile writes
+// every kind.
 void WritePhotoFile(const Bitmap& picture, const std::string& path, SaveFormat format,
                     int jpeg_quality = kDefaultSaveQuality, std::string_view jpeg_comment = {},
                     const PhotoMetadata& metadata = {});

@@ -45,7 +45,7 @@ struct Kind {
   const char* name;  // the file name's extension
   std::function<std::vector<std::uint8_t>(const Bitmap&, const PhotoMetadata&, std::string_view)> encode;
   std::string reference;  // command with %s for the file, writing ref.pam in the folder
-  Bitmap (*decode)(std::span<const std::uint8_t>, const std::string&, long long);
+  Bitmap (*decode)(std::span<const std::uint8_t>, const std::string&, long long, PhotoMetadata*);
   std::string (*read_recipe)(std::span<const std::uint8_t>);
 };
 
@@ -84,7 +84,7 @@ TEST_F(Writers, PngAndLosslessWebpGiveBackEveryPixel) {
     SCOPED_TRACE(kind->label);
     const std::vector<std::uint8_t> bytes = kind->encode(photo_, {}, {});
     EXPECT_TRUE(SamePixels(ReferenceDecoding(*kind, bytes), photo_));
-    EXPECT_TRUE(SamePixels(kind->decode(bytes, "file", 0), photo_));
+    EXPECT_TRUE(SamePixels(kind->decode(bytes, "file", 0, nullptr), photo_));
   }
 }
 
@@ -105,7 +105,7 @@ TEST_F(Writers, LossyWebpAndAvifStayAboveTheirPsnrFloor) {
     ASSERT_EQ(reference.Width(), photo_.Width());
     ASSERT_EQ(reference.Height(), photo_.Height());
     EXPECT_GT(Psnr(reference, photo_), c.floor);
-    EXPECT_GT(Psnr(c.kind->decode(bytes, "file", 0), photo_), c.floor);
+    EXPECT_GT(Psnr(c.kind->decode(bytes, "file", 0, nullptr), photo_), c.floor);
   }
 }
 
@@ -152,7 +152,7 @@ TEST_F(Writers, ExiftoolFindsTheMetadataAndTheRecipeReadsBack) {
     const std::vector<std::uint8_t> bytes = kind->encode(photo_, metadata, recipe);
     const Bitmap reference = ReferenceDecoding(*kind, bytes);  // the tools still read the file
     EXPECT_EQ(reference.Width(), photo_.Width());
-    EXPECT_EQ(kind->decode(bytes, "file", 0).Width(), photo_.Width());
+    EXPECT_EQ(kind->decode(bytes, "file", 0, nullptr).Width(), photo_.Width());
     const std::string file = dir_.File(std::string("file.") + kind->name);
     test::RunOrThrow("exiftool -s3 -Make -DateTimeOriginal -Title " + file + " > " + dir_.File("tags.txt"));
     const std::vector<std::uint8_t> tags = test::ReadBytes(dir_.File("tags.txt"));
