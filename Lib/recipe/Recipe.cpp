@@ -2,9 +2,16 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "platform/Error.h"
+#include "platform/AvifWriter.h"
+#include "platform/HeifFile.h"
 #include "platform/JpegImage.h"
+#include "platform/PngFile.h"
+#include "platform/PngWriter.h"
+#include "platform/WebpFile.h"
+#include "platform/WebpWriter.h"
 #include "platform/SafeFile.h"
 
 namespace zumo {
@@ -144,8 +151,26 @@ void WriteRecipeFile(const Recipe& recipe, const std::string& path) {
   WriteFileReplacing(path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
-Recipe ReadRecipeFromJpeg(const std::string& path) {
-  const std::vector<std::string> comments = ReadJpegComments(ReadWholeFile(path), kMaxRecipeBytes + 1);
+namespace {
+
+// The recipe text a PNG, WebP or AVIF file carries in its own place ("" for none), or nothing
+// when the file is none of these (a JPEG, or no photo at all: the JPEG reading says which).
+std::optional<std::string> RecipeOfOtherKinds(std::span<const std::uint8_t> bytes) {
+  if (LooksLikePng(bytes)) return ReadPngRecipe(bytes);
+  if (LooksLikeWebp(bytes)) return ReadWebpRecipe(bytes);
+  if (LooksLikeHeif(bytes)) return ReadAvifRecipe(bytes);
+  return std::nullopt;
+}
+
+}  // namespace
+
+Recipe ReadRecipeFromPhoto(const std::string& path) {
+  const std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+  if (const std::optional<std::string> text = RecipeOfOtherKinds(bytes)) {
+    if (!text->starts_with(kVersionWord)) throw Error("写真 " + path + " にはレシピがありません");
+    return ParseRecipe(*text, path);
+  }
+  const std::vector<std::string> comments = ReadJpegComments(bytes, kMaxRecipeBytes + 1);
   auto first = comments.begin();
   while (first != comments.end() && !first->starts_with(kVersionWord)) ++first;
   if (first == comments.end()) throw Error("写真 " + path + " にはレシピがありません");

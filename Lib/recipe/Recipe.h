@@ -41,10 +41,11 @@ Recipe ParseRecipe(std::string_view text, const std::string& source);
 Recipe ReadRecipeFile(const std::string& path);
 void WriteRecipeFile(const Recipe& recipe, const std::string& path);
 
-// The recipe a JPEG saved by the window carries in its comment markers (FormatRecipe's
-// text, in the first comment starting with the version line and the full-length comments
-// continuing it; other programs' comments are passed over). Raises zumo::Error when the
-// file cannot be read, is no JPEG, or carries none.
-Recipe ReadRecipeFromJpeg(const std::string& path);
+// The recipe a photo saved by the window carries: a JPEG in its comment markers
+// (FormatRecipe's text, in the first comment starting with the version line and the
+// full-length comments continuing it; other programs' comments are passed over), a PNG in
+// its "zumo-recipe" iTXt chunk, a WebP in its "ZRCP" chunk, an AVIF in its recipe item.
+// Raises zumo::Error when the file cannot be read, is none of these, or carries none.
+Recipe ReadRecipeFromPhoto(const std::string& path);
 
 }  // namespace zumo

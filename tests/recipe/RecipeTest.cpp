@@ -112,10 +112,10 @@ TEST(Recipe, ALongRecipeTravelsInAJpegsCommentsWithoutChangingItsPixels) {
   test::TempDir dir;
   const std::string plain = dir.File("plain.jpg");
   WritePhotoFile(picture, plain, SaveFormat::Jpeg, 85, "a comment of somebody else");
-  EXPECT_EQ(MessageOf([&] { ReadRecipeFromJpeg(plain); }), "写真 " + plain + " にはレシピがありません");
+  EXPECT_EQ(MessageOf([&] { ReadRecipeFromPhoto(plain); }), "写真 " + plain + " にはレシピがありません");
   const std::string carried = dir.File("carried.jpg");
   WritePhotoFile(picture, carried, SaveFormat::Jpeg, 85, text);
-  EXPECT_EQ(ReadRecipeFromJpeg(carried), recipe);
+  EXPECT_EQ(ReadRecipeFromPhoto(carried), recipe);
   // Another program's comments before and after ours are passed over.
   std::vector<std::uint8_t> bytes = EncodeJpeg(picture, 85, "zumo-recipe 1\nzumo\n");
   const std::uint8_t foreign[] = {0xFF, 0xFE, 0x00, 0x05, 'a', 'b', 'c'};
@@ -126,7 +126,7 @@ TEST(Recipe, ALongRecipeTravelsInAJpegsCommentsWithoutChangingItsPixels) {
   const std::string mixed = dir.File("mixed.jpg");
   std::ofstream(mixed, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                static_cast<std::streamsize>(bytes.size()));
-  EXPECT_EQ(ReadRecipeFromJpeg(mixed), (Recipe{SizePreset::AsLoaded, {{StepKind::Zumo}}}));
+  EXPECT_EQ(ReadRecipeFromPhoto(mixed), (Recipe{SizePreset::AsLoaded, {{StepKind::Zumo}}}));
 }
 
 }  // namespace
