@@ -11,13 +11,6 @@ namespace {
 
 [[noreturn]] void Fail(const std::string& message) { throw UsageError(message); }
 
-// The save qualities, best first, joined by `separator`.
-std::string QualityList(std::string_view separator) {
-  std::string list;
-  for (const int quality : kSaveQualities) list += (list.empty() ? "" : std::string(separator)) + std::to_string(quality);
-  return list;
-}
-
 // "  --name VALUE" padded to the column where the help's descriptions start.
 std::string OptionColumn(std::string text, std::size_t width) {
   if (text.size() < width) text.append(width - text.size(), ' ');
@@ -47,9 +40,39 @@ SizePreset ParseSize(std::string_view text) {
 }
 
 int ParseQuality(std::string_view text) {
-  for (const int quality : kSaveQualities)
-    if (text == std::to_string(quality)) return quality;
-  Fail("--quality の値 \"" + std::string(text) + "\" は使えません (" + QualityList(", ") + ")");
+  int quality = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), quality);
+  // Written as a plain number: no sign, no leading zero.
+  const bool plain = !text.empty() && text[0] != '0' && error == std::errc() && end == text.data() + text.size();
+  if (!plain || quality < 1 || quality > 100) Fail("--quality の値 \"" + std::string(text) + "\" は使えません (1 から 100)");
+  return quality;
+}
+
+// The kinds that take a quality or lossless, for the messages that refuse them.
+std::string KindsTaking(bool (*takes)(const OutputKind&)) {
+  std::string names;
+  for (const OutputKind& kind : OutputKinds())
+    if (takes(kind)) names.append(names.empty() ? "" : ", ").append(kind.name);
+  return names;
+}
+
+// A quality or lossless that the output's kind does not take is a usage error.
+void CheckKindSettings(const Options& options) {
+  const OutputKind& kind = OutputKindOf(options.format);
+  if (options.quality_given && !kind.TakesQuality())
+    Fail("--quality は " + std::string(kind.label) + " には指定できません (" +
+         KindsTaking([](const OutputKind& k) { return k.TakesQuality(); }) + " だけです)");
+  if (options.lossless && !kind.takes_lossless)
+    Fail("--lossless は " + std::string(kind.label) + " には指定できません (" +
+         KindsTaking([](const OutputKind& k) { return k.takes_lossless; }) + " だけです)");
+}
+
+// ".bmp, .jpg, .jpeg, ..." for the message about an output name.
+std::string ExtensionList() {
+  std::string list;
+  for (const OutputKind& kind : OutputKinds())
+    for (std::string_view extension : kind.extensions) list.append(list.empty() ? "" : ", ").append(extension);
+  return list;
 }
 
 // The step an option names, if any.
@@ -116,6 +139,10 @@ Options ParseArguments(const std::vector<std::string>& args) {
       options.overwrite = true;
       continue;
     }
+    if (arg == "--lossless") {
+      options.lossless = true;
+      continue;
+    }
     if (arg == "--as-stored") {
       options.as_stored = true;
       continue;
@@ -152,12 +179,9 @@ Options ParseArguments(const std::vector<std::string>& args) {
     } else if (arg == "--format") {
       if (format_seen) Fail("--format が二度指定されています");
       format_seen = true;
-      if (value == "bmp")
-        options.format = SaveFormat::Bmp;
-      else if (value == "jpg")
-        options.format = SaveFormat::Jpeg;
-      else
-        Fail("--format の値 \"" + value + "\" は使えません (bmp, jpg)");
+      const OutputKind* kind = OutputKindByName(value);
+      if (kind == nullptr) Fail("--format の値 \"" + value + "\" は使えません (" + OutputKindNames(", ") + ")");
+      options.format = kind->format;
     } else if (arg == "--recipe" || arg == "--recipe-from") {
       if (!options.recipe_file.empty() || !options.recipe_photo.empty())
         Fail("レシピは一つだけ指定してください (--recipe か --recipe-from)");
@@ -175,6 +199,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
       if (quality_seen) Fail("--quality が二度指定されています");
       quality_seen = true;
       options.quality = ParseQuality(value);
+      options.quality_given = true;
     } else if (arg == "--seed") {
       if (options.seed) Fail("--seed が二度指定されています");
       unsigned long long seed = 0;
@@ -193,6 +218,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
     if (files.empty()) Fail("入力ファイルを指定してください");
     if (!format_seen) options.format = SaveFormat::Jpeg;
     options.inputs = files;
+    CheckKindSettings(options);
     return options;
   }
   if (format_seen) Fail("--format は --output-folder と一緒に指定してください");
@@ -200,30 +226,26 @@ Options ParseArguments(const std::vector<std::string>& args) {
   if (files.size() > 2) Fail("ファイル名が多すぎます: " + files[2]);
   options.input = files[0];
   options.output = files[1];
-  switch (PhotoKindByName(options.output)) {
-    case PhotoKind::Bmp:
-      options.format = SaveFormat::Bmp;
-      break;
-    case PhotoKind::Jpeg:
-      options.format = SaveFormat::Jpeg;
-      break;
-    case PhotoKind::Unknown:
-      Fail("出力ファイルの拡張子は .bmp, .jpg, .jpeg のいずれかにしてください: " + options.output);
-  }
+  const OutputKind* kind = OutputKindByPath(options.output);
+  if (kind == nullptr)
+    Fail("出力ファイルの拡張子は " + ExtensionList() + " のいずれかにしてください: " + options.output);
+  options.format = kind->format;
+  CheckKindSettings(options);
   return options;
 }
 
 std::string UsageText() {
   std::string sizes;
   for (const auto& [preset, name] : SizePresetNames()) sizes.append(sizes.empty() ? "" : "|").append(name);
+  const std::string formats = OutputKindNames("|");
   std::string text = R"(使い方: zumo-batch [--size 大きさ] [--quality 画質] [--seed N] [--as-stored] [処理 ...] 入力 出力
 Usage:  zumo-batch [--size SIZE] [--quality Q] [--seed N] [--as-stored] [STEP ...] INPUT OUTPUT
-        zumo-batch [設定 / SETTINGS] [STEP ...] --output-folder DIR [--format bmp|jpg] [--overwrite] INPUT...
+        zumo-batch [設定 / SETTINGS] [STEP ...] --output-folder DIR [--format )" + formats + R"(] [--overwrite] INPUT...
 
-入力の写真 (JPEG または BMP) を読み込み、大きさをそろえ、処理を指定の順に画像全体へ
-かけて、出力に保存します。EXIF の向きの指定がある JPEG は正しい向きに直して読みます。
-Reads a photo (JPEG or BMP), turned upright as its EXIF orientation says, brings it to a
-size, runs the steps in the order given on the whole picture and saves the result.
+入力の写真を読み込み、大きさをそろえ、処理を指定の順に画像全体へかけて、出力に保存します。
+EXIF の向きの指定がある JPEG は正しい向きに直し、sRGB 以外の色の写真は sRGB に直して読みます。
+Reads a photo, turned upright as its EXIF orientation says and its colours converted to sRGB,
+brings it to a size, runs the steps in the order given on the whole picture and saves the result.
 
 入力 INPUT
   拡張子 .jpg .jpeg .bmp (大文字小文字を問わない) で形式を決めます。それ以外の名前は
@@ -231,10 +253,22 @@ size, runs the steps in the order given on the whole picture and saves the resul
   (.jpg, .jpeg, .bmp in any letter case), any other name by its content (PNG, WebP,
   HEIF/HEIC and AVIF too).
 出力 OUTPUT
-  .bmp なら BMP、.jpg / .jpeg なら JPEG で保存します。それ以外の拡張子は使えません。
-  失敗したときは出力ファイルを作らず、元からあるファイルもそのまま残します。
-  .bmp saves a BMP, .jpg/.jpeg a JPEG; no other extension. A failed run leaves no
-  output behind and keeps an existing file as it was. The input is never changed.
+  拡張子 (大文字小文字を問わない) で形式を決めます / the extension (any letter case) picks the kind:
+)";
+  for (const OutputKind& kind : OutputKinds()) {
+    std::string extensions = "    ";
+    for (std::string_view extension : kind.extensions) extensions.append(extension).append(" ");
+    text += OptionColumn(extensions, 17) + std::string(kind.label);
+    if (kind.TakesQuality())
+      text += " (--quality 1..100, 既定 / default " + std::to_string(kind.default_quality) +
+              (kind.takes_lossless ? "; --lossless" : "") + ")";
+    text += '\n';
+  }
+  text += R"(  失敗したときは出力ファイルを作らず、元からあるファイルもそのまま残します。
+  JPEG, PNG, WebP, AVIF は写真の EXIF・XMP (JPEG は IPTC も) とレシピを持ちます。
+  A failed run leaves no output behind and keeps an existing file as it was. The input is
+  never changed. JPEG, PNG, WebP and AVIF carry the photo's EXIF and XMP (JPEG its IPTC too)
+  and the recipe.
 
 まとめて / Many photos
   --output-folder DIR  すべての入力に同じ処理をかけ、DIR に入力と同じ名前で保存します。
@@ -242,7 +276,8 @@ size, runs the steps in the order given on the whole picture and saves the resul
                        runs the steps on every INPUT, two at a time, and writes each result
                        into DIR under its input's name; a photo that fails is reported and
                        the others go on (exit status 1 if any failed)
-  --format bmp|jpg     まとめて保存する形式 (既定 jpg) / the format of those results (default jpg)
+  --format KIND        まとめて保存する形式 )" + formats + R"( (既定 jpg)
+                       the kind of those results (default jpg)
   --overwrite          DIR に同じ名前のファイルがあっても上書きします (既定は上書きしない)
                        replace existing results (by default an existing file is never replaced)
 
@@ -250,9 +285,8 @@ size, runs the steps in the order given on the whole picture and saves the resul
 )";
   text += OptionColumn("  --size " + sizes, 33) + "長辺の上限 (既定 as-loaded: そのまま)\n" + std::string(34, ' ') +
           "long-side limit (default as-loaded: keep the size)\n";
-  text += OptionColumn("  --quality " + QualityList("|"), 33) + "JPEG の画質 (既定 " +
-          std::to_string(kDefaultSaveQuality) + ") / JPEG quality (default " + std::to_string(kDefaultSaveQuality) +
-          ")\n";
+  text += OptionColumn("  --quality 1..100", 33) + "画質 (既定は形式ごと、上の表) / quality (default: per kind, above)\n";
+  text += OptionColumn("  --lossless", 33) + "WebP をロスレスで保存 / lossless WebP\n";
   text += R"(  --seed N                        ノイズの乱数を固定 (0 以上の整数)
                                   fixes the noise generator (N >= 0)
   --as-stored                     JPEG の EXIF の向きも色の指定も無視し、保存されたままに読む
@@ -264,9 +298,10 @@ size, runs the steps in the order given on the whole picture and saves the resul
 レシピ / Recipes
   --recipe FILE                   レシピ (.zumo) の大きさと処理を先にかけます (--size とは併用不可)
                                   runs a recipe file's size and steps first (not with --size)
-  --recipe-from PHOTO.jpg         Zumoミキサーで保存した JPEG に残るレシピを先にかけます
-                                  the same with the recipe a JPEG saved by the window carries
-  --print-recipe PHOTO.jpg        その JPEG のレシピを表示します / prints that recipe
+  --recipe-from PHOTO             Zumoミキサーで保存した写真 (JPEG, PNG, WebP, AVIF) に残る
+                                  レシピを先にかけます / the same with the recipe a photo
+                                  saved by the window carries (JPEG, PNG, WebP, AVIF)
+  --print-recipe PHOTO            その写真のレシピを表示します / prints that recipe
 
 処理 / Steps (一つの処理を何度でも指定できます / any step may repeat)
 )";

@@ -29,7 +29,11 @@ struct Options {
   std::vector<std::string> inputs;
   bool overwrite = false;
   SizePreset size = SizePreset::AsLoaded;
+  // --quality as given (1..100), or the JPEG default; only a given quality reaches kinds
+  // with other defaults (WebP, AVIF).
   int quality = kDefaultSaveQuality;
+  bool quality_given = false;
+  bool lossless = false;  // --lossless: WebP only
   std::optional<std::uint64_t> seed;
   std::vector<Step> steps;
   // A recipe to run before the steps (its size and its steps): from a recipe file, or from

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <new>
 #include <ostream>
@@ -27,21 +28,27 @@ bool SameFile(const std::string& a, const std::string& b) {
   return std::filesystem::equivalent(a, b, error) && !error;
 }
 
-// Reads, sizes, retouches and writes one photo; raises on failure.
-void RunOne(const Options& options, const std::string& input, const std::string& output) {
+// Reads, sizes, retouches and writes one photo; raises on failure. `before_slow_save` runs
+// before a save of a kind that may take seconds.
+void RunOne(const Options& options, const std::string& input, const std::string& output,
+            const std::function<void()>& before_slow_save = {}) {
   const Photo photo = ReadPhoto(input, 24, options.as_stored ? Turning::AsStored : Turning::Upright);
   const Bitmap sized = BringToPreset(photo.picture, options.size);
   TABitmap work;
   const Bitmap result = ApplySteps(work, sized, options.steps);
-  WritePhotoFile(result, output, options.format, options.quality, {},
-                 MetadataToSave(photo.metadata, result, options.metadata));
+  OutputSettings settings;
+  settings.quality = options.quality_given ? options.quality : 0;  // 0: the kind's own default
+  settings.lossless = options.lossless;
+  settings.metadata = MetadataToSave(photo.metadata, result, options.metadata);
+  if (OutputKindOf(options.format).slow && before_slow_save) before_slow_save();
+  WriteOutputFile(result, output, options.format, settings);
 }
 
 // The recipe asked for, put in front: its size becomes the size, its steps come before the
 // command line's. Raises when the recipe cannot be read.
 void PutRecipeFirst(Options& options) {
   if (options.recipe_file.empty() && options.recipe_photo.empty()) return;
-  Recipe recipe = options.recipe_file.empty() ? ReadRecipeFromJpeg(options.recipe_photo)
+  Recipe recipe = options.recipe_file.empty() ? ReadRecipeFromPhoto(options.recipe_photo)
                                               : ReadRecipeFile(options.recipe_file);
   options.size = recipe.size;
   recipe.steps.insert(recipe.steps.end(), options.steps.begin(), options.steps.end());
@@ -58,7 +65,7 @@ int RunMany(const Options& options, std::ostream& err, bool terminal) {
     err << "zumo-batch: 出力フォルダ " << options.output_folder << " を作れません\n";
     return kExitFileError;
   }
-  const char* extension = options.format == SaveFormat::Bmp ? ".bmp" : ".jpg";
+  const std::string extension(OutputKindOf(options.format).Extension());
   const std::size_t count = options.inputs.size();
   // Output names decided up front: two inputs of one name must not write one file.
   std::vector<std::string> outputs(count);
@@ -149,7 +156,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   }
   try {
     if (!options.print_recipe.empty()) {
-      out << FormatRecipe(ReadRecipeFromJpeg(options.print_recipe));
+      out << FormatRecipe(ReadRecipeFromPhoto(options.print_recipe));
       return kExitSuccess;
     }
     PutRecipeFirst(options);
@@ -168,7 +175,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
   try {
     TABitmap::FixNoiseSeed(options.seed);
-    RunOne(options, options.input, options.output);
+    RunOne(options, options.input, options.output, [&] {
+      // On a terminal a long save says what it is doing, as the many-photo form does.
+      if (terminal) err << "保存しています / saving " << options.output << " (" << OutputKindOf(options.format).label << ")\n";
+    });
   } catch (const std::bad_alloc&) {
     err << "zumo-batch: " << messages::kOutOfMemory << "\n";
     return kExitFileError;

@@ -112,7 +112,7 @@ TEST(ParseManyPhotos, FolderFormatAndTheirErrors) {
   EXPECT_EQ(ParseArguments({"--output-folder", "d", "a.jpg"}).format, SaveFormat::Jpeg);
   EXPECT_TRUE(ParseArguments({"--version"}).version);
   EXPECT_THROW(ParseArguments({"--output-folder", "d"}), UsageError);
-  EXPECT_THROW(ParseArguments({"--output-folder", "d", "--format", "png", "a.jpg"}), UsageError);
+  EXPECT_THROW(ParseArguments({"--output-folder", "d", "--format", "tiff", "a.jpg"}), UsageError);
   EXPECT_THROW(ParseArguments({"--format", "bmp", "a.jpg", "b.bmp"}), UsageError);
 }
 
@@ -233,13 +233,47 @@ TEST_F(BatchRun, BadArgumentsExitWithUsageAndWriteNothing) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--contrast", "150", input_, dir_.File("out.bmp")},
         std::vector<std::string>{"--unknown", input_, dir_.File("out.bmp")},
-        std::vector<std::string>{input_, dir_.File("out.png")},
+        std::vector<std::string>{input_, dir_.File("out.tiff")},
+        std::vector<std::string>{"--quality", "90", input_, dir_.File("out.png")},
+        std::vector<std::string>{"--lossless", input_, dir_.File("out.avif")},
         std::vector<std::string>{input_}}) {
     const Outcome r = RunTool(args);
     EXPECT_EQ(r.code, kExitUsage);
     EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
     EXPECT_TRUE(OtherFiles().empty());
   }
+}
+
+// Every kind the extension picks, in any letter case: the lossless ones give the picture's
+// exact pixels, the lossy ones the picture within their loss; --format does the same for a
+// folder.
+TEST_F(BatchRun, TheOutputsExtensionOrFormatPicksTheKind) {
+  struct Case {
+    std::vector<std::string> options;
+    const char* name;
+    int max_difference;
+  };
+  const Case cases[] = {{{}, "out.PNG", 0},
+                        {{"--lossless"}, "out.webp", 0},
+                        {{"--quality", "90"}, "out.WebP", 40},
+                        {{"--quality", "60"}, "out.avif", 60},
+                        {{"--quality", "37"}, "out.jpeg", 80}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {input_, dir_.File(c.name)});
+    const Outcome r = RunTool(args);
+    ASSERT_EQ(r.code, kExitSuccess) << r.err;
+    const Bitmap read = ReadPhotoFile(dir_.File(c.name));
+    ASSERT_EQ(read.Width(), photo_.Width());
+    int worst = 0;
+    for (int y = 0; y < read.Height(); ++y)
+      for (int x = 0; x < 3 * read.Width(); ++x)
+        worst = std::max(worst, std::abs(read.ScanLine(y)[x] - photo_.ScanLine(y)[x]));
+    EXPECT_LE(worst, c.max_difference);
+  }
+  ASSERT_EQ(RunTool({"--format", "png", "--output-folder", dir_.File("many"), input_}).code, kExitSuccess);
+  EXPECT_TRUE(SamePixels(ReadPhotoFile(dir_.File("many/photo.png")), photo_));
 }
 
 TEST_F(BatchRun, ARecipeRunsFirstAndFurtherStepsAfterIt) {
