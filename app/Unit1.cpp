@@ -275,6 +275,10 @@ void TForm1::OpenNamedPhoto(const QString& path) {
   }, Step::Load);
 }
 
+void TForm1::SaveAs() {
+  RunHandler([this] { SaveAsNow(); }, Step::None);
+}
+
 void TForm1::SaveRecipe() {
   RunHandler([this] { SaveRecipeNow(); }, Step::None);
 }
@@ -361,11 +365,7 @@ void TForm1::RGButton3Click() {
   // how it was made, which a JPEG carries in its comment.
   const zumo::Bitmap picture = ui->Image1->Bitmap();
   if (picture.Empty()) throw zumo::Error(zumo::messages::kNothingToSave);
-  // A photo saved as loaded, with nothing done to it, is libjpeg's file alone: there is
-  // nothing to replay.
-  const zumo::Recipe& made = recipes_.shown;
-  const bool worth_keeping = made.size != zumo::SizePreset::AsLoaded || !made.steps.empty();
-  const std::string recipe = recipes_.from_photo && worth_keeping ? zumo::FormatRecipe(made) : std::string();
+  const std::string recipe = ShownRecipeText();
 
   if (chosen->format == zumo::SaveFormat::Bmp) {
     save_dialog_->setDefaultSuffix(QStringLiteral("BMP"));
@@ -381,10 +381,20 @@ void TForm1::RGButton3Click() {
   last_save_name_ = names.front();
   BusyCursor busy;
   const zumo::PhotoMetadata metadata =
-      chosen->format == zumo::SaveFormat::Jpeg && photo_metadata_
-          ? zumo::MetadataToSave(*photo_metadata_, picture, SavedMetadata())
-          : zumo::PhotoMetadata{};
+      chosen->format == zumo::SaveFormat::Jpeg ? MetadataToSave(picture) : zumo::PhotoMetadata{};
   zumo::WritePhotoFile(picture, FileSystemPath(last_save_name_), chosen->format, chosen->quality, recipe, metadata);
+}
+
+std::string TForm1::ShownRecipeText() const {
+  // A photo saved as loaded, with nothing done to it, is the encoder's file alone: there is
+  // nothing to replay.
+  const zumo::Recipe& made = recipes_.shown;
+  const bool worth_keeping = made.size != zumo::SizePreset::AsLoaded || !made.steps.empty();
+  return recipes_.from_photo && worth_keeping ? zumo::FormatRecipe(made) : std::string();
+}
+
+zumo::PhotoMetadata TForm1::MetadataToSave(const zumo::Bitmap& picture) const {
+  return photo_metadata_ ? zumo::MetadataToSave(*photo_metadata_, picture, SavedMetadata()) : zumo::PhotoMetadata{};
 }
 
 zumo::MetadataChoice TForm1::SavedMetadata() const noexcept {

@@ -8,6 +8,7 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "Lib/common/SizeStep.h"
 #include "UndoHistory.h"
@@ -18,6 +19,8 @@
 
 class QAction;
 class QButtonGroup;
+class QCheckBox;
+class QSpinBox;
 class QDragEnterEvent;
 class QDropEvent;
 class QFileDialog;
@@ -90,6 +93,14 @@ class TForm1 : public QWidget {
   // How much of the loaded photo's metadata the window's saves carry (the photo menu's two
   // checkable entries).
   zumo::MetadataChoice SavedMetadata() const noexcept;
+
+  // 形式を選んで保存… (Ctrl+Shift+S): the shown picture saved in a kind chosen in the dialog's
+  // filters (BMP, JPEG, PNG, WebP, AVIF) at the quality of its quality control, with the same
+  // guarantees, metadata and recipe as the save button; the dialog remembers its last name
+  // and kind while the window runs. Before a photo is loaded it says so, as the save button
+  // does. Errors go to the error report.
+  void SaveAs();
+  QFileDialog& SaveAsDialog();
 
   // The recipes of the shown and the base picture, kept by every handler.
   zumo::app::StoreRecipes& Recipes() noexcept { return recipes_; }
@@ -166,6 +177,13 @@ class TForm1 : public QWidget {
   void ChooseAndApplyRecipe();
   void ApplyRecipeNow(const QString& path);
   zumo::SizePreset SelectedSizePreset() const;
+  // What a save writes beside the shown picture: the recipe text (empty when there is
+  // nothing to replay) and the loaded photo's metadata as the photo menu's choices leave it.
+  std::string ShownRecipeText() const;
+  zumo::PhotoMetadata MetadataToSave(const zumo::Bitmap& picture) const;
+  // Save-as inside its handler (Unit1SaveAs.cpp).
+  void SaveAsNow();
+  void ShowKindSettings(const QString& filter);
 
   std::unique_ptr<Ui::TForm1> ui;
   QFileDialog* open_dialog_ = nullptr;
@@ -204,4 +222,9 @@ class TForm1 : public QWidget {
   std::shared_ptr<const zumo::PhotoMetadata> photo_metadata_;
   QAction* strip_location_action_ = nullptr;
   QAction* strip_metadata_action_ = nullptr;
+  // The save-as dialog, its quality controls, and its last confirmed name.
+  QFileDialog* save_as_dialog_ = nullptr;
+  QSpinBox* save_as_quality_ = nullptr;
+  QCheckBox* save_as_lossless_ = nullptr;
+  QString last_save_as_name_;
 };

@@ -228,6 +228,7 @@ void TForm1::SetUpEditing() {
   command("読み込み", {QKeySequence(Qt::CTRL | Qt::Key_O)}, [this] { emit ui->RGButton2->clicked(); });
   command("保存", {QKeySequence(Qt::CTRL | Qt::Key_S)}, [this] { emit ui->RGButton3->clicked(); });
   command("終了", {QKeySequence(Qt::CTRL | Qt::Key_Q)}, [this] { emit ui->RGButton1->clicked(); });
+  QAction* save_as = command("形式を選んで保存…", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, [this] { SaveAs(); });
   QAction* save_recipe = command("レシピを保存…", {QKeySequence(Qt::CTRL | Qt::Key_E)}, [this] { SaveRecipe(); });
   QAction* apply_recipe =
       command("レシピを適用…", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E)}, [this] { ApplyRecipe(); });
@@ -241,6 +242,7 @@ void TForm1::SetUpEditing() {
   photo_menu_->addSeparator();
   photo_menu_->addAction(compare_action_);
   photo_menu_->addSeparator();
+  photo_menu_->addAction(save_as);
   photo_menu_->addAction(save_recipe);
   photo_menu_->addAction(apply_recipe);
   // What the window's saves leave out of the photo's metadata while it runs.

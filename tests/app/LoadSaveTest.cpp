@@ -4,11 +4,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTest>
 
 #include <cstdlib>
@@ -380,6 +382,71 @@ TEST_F(WindowFiles, ACameraPhotoSavedAsJpegKeepsItsDateAndCameraUprightAndItsPla
               std::string("1|2024:05:01 10:20:30|TestCam|") + (without_place ? "-" : "35.68") + "\n");
     EXPECT_EQ(zumo::ReadPhotoFile(dir.File("saved.jpg")).Width(), 40) << "never turned again";
   }
+}
+
+// 形式を選んで保存…: each kind's filter and quality, the picture as shown (exactly, for the
+// lossless kinds), the dialog remembering its last name and kind; before a load it says what
+// the save button says.
+TEST_F(WindowFiles, SaveAsWritesEveryKindAtItsQualityAndRemembersNameAndKind) {
+  {
+    ModalScript script;
+    script.AcknowledgeMessage();
+    form.SaveAs();
+    ASSERT_TRUE(script.Done());
+    EXPECT_EQ(script.Messages(), QStringList{QString::fromUtf8("保存する画像がありません。先に写真を読み込んでください.")});
+  }
+  form.LoadPhoto(Q(BmpPhoto("source.bmp", 203, 131, 9)));
+  const Bitmap shown = ui().Image1->Picture().HeldBitmap();
+  struct Case {
+    const char* filter;
+    const char* typed;
+    const char* written;
+    int quality;  // for the spin box; 0 leaves it
+    bool lossless;
+  };
+  const Case cases[] = {{"PNGファイル (*.png)", "a", "a.png", 0, false},
+                        {"WebPファイル (*.webp)", "b", "b.webp", 0, true},
+                        {"JPEGファイル (*.jpg *.jpeg)", "c", "c.jpg", 37, false},
+                        {"AVIFファイル (*.avif)", "d.avif", "d.avif", 50, false},
+                        {"ビットマップファイル (*.bmp)", "e.png", "e.png", 0, false}};  // a typed kind wins
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.written);
+    ModalScript script;
+    script.ChooseFile(Q(dir.File(c.typed)), [&](QFileDialog* dialog) {
+      dialog->selectNameFilter(QString::fromUtf8(c.filter));
+      emit dialog->filterSelected(QString::fromUtf8(c.filter));
+      if (c.quality) dialog->findChild<QSpinBox*>(QStringLiteral("QualitySpinBox"))->setValue(c.quality);
+      dialog->findChild<QCheckBox*>(QStringLiteral("LosslessCheckBox"))->setChecked(c.lossless);
+    });
+    // The command as its shortcut names it.
+    const QKeySequence keys(QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_S));
+    for (QAction* action : form.actions())
+      if (action->shortcuts().contains(keys)) action->trigger();
+    ASSERT_TRUE(script.Done());
+    EXPECT_TRUE(script.Unexpected().isEmpty()) << script.Unexpected().join(u'\n').toStdString();
+    const std::string written = dir.File(c.written);
+    if (std::string(c.written).ends_with(".jpg")) {
+      EXPECT_EQ(ReadBytes(written), zumo::EncodeJpeg(shown, 37));
+    } else {
+      const Bitmap read = zumo::ReadPhotoFile(written);
+      if (std::string(c.written).ends_with(".avif"))
+        EXPECT_EQ(read.Width(), shown.Width());
+      else
+        EXPECT_TRUE(zumo::SamePixels(read, shown));
+    }
+  }
+  // The next save-as proposes the last name, under the last kind.
+  QString proposed, kind;
+  ModalScript script;
+  script.CancelFile([&](QFileDialog* dialog) {
+    proposed = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+    kind = dialog->selectedNameFilter();
+  });
+  form.SaveAs();
+  ASSERT_TRUE(script.Done());
+  EXPECT_EQ(proposed, QStringLiteral("e.png"));
+  EXPECT_EQ(kind, QString::fromUtf8("ビットマップファイル (*.bmp)"));
+  EXPECT_TRUE(zumo::SamePixels(ui().Image1->Picture().HeldBitmap(), shown)) << "saving changes no picture";
 }
 
 TEST_F(WindowFiles, SaveProposesTheLastNameReplacesWithoutAskingAndCancelWritesNothing) {

@@ -26,11 +26,13 @@ class ModalScript {
     timer_.start();
   }
 
-  // The next file dialog: type `name` into its name field and confirm.
-  ModalScript& ChooseFile(const QString& name) {
-    Add([name](QWidget* modal) {
+  // The next file dialog: `prepare` it (pick a filter, set its own controls), type `name`
+  // into its name field and confirm.
+  ModalScript& ChooseFile(const QString& name, std::function<void(QFileDialog*)> prepare = {}) {
+    Add([name, prepare](QWidget* modal) {
       auto* dialog = qobject_cast<QFileDialog*>(modal);
       if (!dialog) return false;
+      if (prepare) prepare(dialog);
       // A file the dialog selected in its list on its own (the proposed name, once the
       // folder has loaded, which may come late) wins over a typed name unless typing
       // replaced the selection; typing does so only while the field has the focus,

@@ -1,0 +1,106 @@
+// 形式を選んで保存…: the shown picture saved in any kind of the output kinds' table, beside the
+// save button's four fixed choices.
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSpinBox>
+#include <QStringList>
+
+#include "BusyCursor.h"
+#include "DialogNames.h"
+#include "Unit1.h"
+#include "platform/Error.h"
+#include "platform/OutputKinds.h"
+#include "ui_Unit1.h"
+
+namespace {
+
+QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// The kind whose filter the dialog shows selected.
+const zumo::OutputKind& KindOfFilter(const QString& filter) {
+  for (const zumo::OutputKind& kind : zumo::OutputKinds())
+    if (Text(kind.dialog_filter) == filter) return kind;
+  return zumo::OutputKindOf(zumo::SaveFormat::Jpeg);
+}
+
+}  // namespace
+
+QFileDialog& TForm1::SaveAsDialog() {
+  if (save_as_dialog_ != nullptr) return *save_as_dialog_;
+  save_as_dialog_ = new QFileDialog(this);
+  save_as_dialog_->setObjectName(QStringLiteral("SaveAsDialog"));
+  save_as_dialog_->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+  save_as_dialog_->setAcceptMode(QFileDialog::AcceptSave);
+  QStringList filters;
+  for (const zumo::OutputKind& kind : zumo::OutputKinds()) filters << Text(kind.dialog_filter);
+  save_as_dialog_->setNameFilters(filters);
+
+  // The quality controls sit in a row of their own under Qt's own dialog's fields.
+  auto* row = new QWidget(save_as_dialog_);
+  auto* layout = new QHBoxLayout(row);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* label = new QLabel(QString::fromUtf8("品質:"), row);
+  save_as_quality_ = new QSpinBox(row);
+  save_as_quality_->setObjectName(QStringLiteral("QualitySpinBox"));
+  save_as_quality_->setRange(1, 100);
+  label->setBuddy(save_as_quality_);
+  save_as_lossless_ = new QCheckBox(QString::fromUtf8("ロスレス"), row);
+  save_as_lossless_->setObjectName(QStringLiteral("LosslessCheckBox"));
+  layout->addWidget(label);
+  layout->addWidget(save_as_quality_);
+  layout->addWidget(save_as_lossless_);
+  layout->addStretch();
+  if (auto* grid = qobject_cast<QGridLayout*>(save_as_dialog_->layout()))
+    grid->addWidget(row, grid->rowCount(), 0, 1, grid->columnCount());
+  connect(save_as_lossless_, &QCheckBox::toggled, save_as_quality_, [this](bool on) {
+    save_as_quality_->setEnabled(!on && KindOfFilter(save_as_dialog_->selectedNameFilter()).TakesQuality());
+  });
+  connect(save_as_dialog_, &QFileDialog::filterSelected, this, &TForm1::ShowKindSettings);
+  // The kind chosen when nobody chose: JPEG, as the save button's default.
+  const QString jpeg = Text(zumo::OutputKindOf(zumo::SaveFormat::Jpeg).dialog_filter);
+  save_as_dialog_->selectNameFilter(jpeg);
+  ShowKindSettings(jpeg);
+  return *save_as_dialog_;
+}
+
+// The controls and the default suffix for the kind of `filter`: the kind's default quality,
+// lossless only for the kind that takes it.
+void TForm1::ShowKindSettings(const QString& filter) {
+  const zumo::OutputKind& kind = KindOfFilter(filter);
+  save_as_dialog_->setDefaultSuffix(Text(kind.Extension().substr(1)));
+  if (kind.TakesQuality()) save_as_quality_->setValue(kind.default_quality);
+  save_as_lossless_->setVisible(kind.takes_lossless);
+  if (!kind.takes_lossless) save_as_lossless_->setChecked(false);
+  save_as_quality_->setEnabled(kind.TakesQuality() && !save_as_lossless_->isChecked());
+}
+
+void TForm1::SaveAsNow() {
+  // What is saved is what shows when the command is given.
+  const zumo::Bitmap picture = ui->Image1->Bitmap();
+  if (picture.Empty()) throw zumo::Error(zumo::messages::kNothingToSave);
+  const std::string recipe = ShownRecipeText();
+
+  QFileDialog& dialog = SaveAsDialog();
+  zumo::app::ProposeName(dialog, last_save_as_name_);
+  if (dialog.exec() != QDialog::Accepted) return;
+  const QStringList names = dialog.selectedFiles();
+  if (names.isEmpty()) return;
+  last_save_as_name_ = names.front();
+  const std::string path = zumo::app::FileSystemPath(last_save_as_name_);
+  // A typed extension of a known kind wins over the selected filter.
+  const zumo::OutputKind* typed = zumo::OutputKindByPath(path);
+  const zumo::OutputKind& kind = typed != nullptr ? *typed : KindOfFilter(dialog.selectedNameFilter());
+
+  zumo::OutputSettings settings;
+  settings.lossless = kind.takes_lossless && save_as_lossless_->isChecked();
+  settings.quality = kind.TakesQuality() && !settings.lossless ? save_as_quality_->value() : 0;
+  if (kind.format != zumo::SaveFormat::Bmp) {
+    settings.recipe = recipe;
+    settings.metadata = MetadataToSave(picture);
+  }
+  zumo::app::BusyCursor busy;
+  zumo::WriteOutputFile(picture, path, kind.format, settings);
+}
