@@ -129,5 +129,24 @@ TEST(Recipe, ALongRecipeTravelsInAJpegsCommentsWithoutChangingItsPixels) {
   EXPECT_EQ(ReadRecipeFromPhoto(mixed), (Recipe{SizePreset::AsLoaded, {{StepKind::Zumo}}}));
 }
 
+// Every kind that carries a recipe gives it back; BMP carries none.
+TEST(Recipe, EveryKindThatCarriesARecipeGivesItBack) {
+  const Recipe recipe = EveryKind();
+  const std::string text = FormatRecipe(recipe);
+  const Bitmap picture = test::PhotoLikeBitmap(23, 17);
+  test::TempDir dir;
+  for (const OutputKind& kind : OutputKinds()) {
+    SCOPED_TRACE(kind.name);
+    const std::string path = dir.File("photo" + std::string(kind.Extension()));
+    OutputSettings settings;
+    settings.recipe = text;
+    WriteOutputFile(picture, path, kind.format, settings);
+    if (kind.format == SaveFormat::Bmp)
+      EXPECT_THROW(ReadRecipeFromPhoto(path), Error);
+    else
+      EXPECT_EQ(ReadRecipeFromPhoto(path), recipe);
+  }
+}
+
 }  // namespace
 }  // namespace zumo
