@@ -1,0 +1,71 @@
+// The whole batch job on the 4000 x 3000 photo as a JPEG: read, brought to a long side of
+// 1024, saved as JPEG, once untagged and once tagged Display P3 (so converted to sRGB as it
+// is read). The two are read against each other: what the colour conversion adds to a job.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <lcms2.h>
+
+#include "BenchSupport.h"
+#include "batch/BatchRun.h"
+#include "platform/JpegImage.h"
+#include "platform/SafeFile.h"
+
+namespace {
+
+// Display P3: its primaries, D65, sRGB's curve, as lcms2 writes such a profile.
+std::vector<std::uint8_t> DisplayP3Profile() {
+  const cmsCIExyY white = {0.3127, 0.3290, 1.0};
+  const cmsCIExyYTRIPLE primaries = {{0.680, 0.320, 1.0}, {0.265, 0.690, 1.0}, {0.150, 0.060, 1.0}};
+  const double parameters[] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+  cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, parameters);
+  cmsToneCurve* curves[3] = {curve, curve, curve};
+  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+  cmsFreeToneCurve(curve);
+  cmsUInt32Number size = 0;
+  cmsSaveProfileToMem(profile, nullptr, &size);
+  std::vector<std::uint8_t> bytes(size);
+  cmsSaveProfileToMem(profile, bytes.data(), &size);
+  cmsCloseProfile(profile);
+  return bytes;
+}
+
+// The photo as a JPEG file, tagged with Display P3 in one APP2 chunk or untagged.
+struct PhotoJpegFile {
+  explicit PhotoJpegFile(bool tagged) : path(zumo::bench::TemporaryPath(tagged ? "p3.jpg" : "untagged.jpg")) {
+    std::vector<zumo::JpegSegment> segments;
+    if (tagged) {
+      const std::string header("ICC_PROFILE\0\1\1", 14);
+      const std::vector<std::uint8_t> profile = DisplayP3Profile();
+      zumo::JpegSegment chunk{0xE2, {header.begin(), header.end()}};
+      chunk.payload.insert(chunk.payload.end(), profile.begin(), profile.end());
+      segments.push_back(std::move(chunk));
+    }
+    zumo::WriteFileReplacing(path, zumo::EncodeJpeg(zumo::bench::Photo(), zumo::kDefaultSaveQuality, {}, segments));
+  }
+  ~PhotoJpegFile() {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+  }
+  std::string path;
+};
+
+void BM_BatchSize1024(benchmark::State& state) {
+  static const PhotoJpegFile untagged(false), p3(true);
+  const std::string& input = state.range(0) ? p3.path : untagged.path;
+  const std::string output = zumo::bench::TemporaryPath("batch-out.jpg");
+  std::ostringstream out, err;
+  for (auto _ : state) {
+    if (zumo::batch::Run({"--size", "1024", input, output}, out, err) != 0) state.SkipWithError("the batch job failed");
+  }
+  std::error_code ignored;
+  std::filesystem::remove(output, ignored);
+  state.SetLabel(state.range(0) ? "Display P3" : "untagged");
+}
+BENCHMARK(BM_BatchSize1024)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
