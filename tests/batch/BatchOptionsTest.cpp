@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 namespace zumo::batch {
 namespace {
 
@@ -125,6 +128,27 @@ TEST(ParseArguments, RejectsBadCommandLines) {
     std::string joined;
     for (const auto& a : args) joined += "[" + a + "] ";
     EXPECT_THROW(ParseArguments(args), UsageError) << joined;
+  }
+}
+
+// The help is made from the output kinds' table; the man page is written by hand, so it is
+// held to the same table here.
+TEST(ParseArguments, HelpAndManualNameEveryOutputKindWithItsExtensionsAndQuality) {
+  std::ifstream man(ZUMO_SOURCE_DIR "/docs/man/zumo-batch.1");
+  const std::string manual{std::istreambuf_iterator<char>(man), std::istreambuf_iterator<char>()};
+  ASSERT_FALSE(manual.empty());
+  const std::string help = UsageText();
+  for (const OutputKind& kind : OutputKinds()) {
+    SCOPED_TRACE(kind.name);
+    EXPECT_NE(manual.find(std::string(kind.name)), std::string::npos);
+    for (std::string_view extension : kind.extensions) {
+      EXPECT_NE(help.find(extension), std::string::npos);
+      EXPECT_NE(manual.find(extension), std::string::npos);
+    }
+    if (kind.TakesQuality())
+      EXPECT_NE(manual.find("default " + std::to_string(kind.default_quality)), std::string::npos);
+    else
+      EXPECT_THROW(ParseArguments({"--quality", "50", "in.bmp", "out" + std::string(kind.Extension())}), UsageError);
   }
 }
 
