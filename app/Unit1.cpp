@@ -381,7 +381,7 @@ void TForm1::RGButton3Click() {
   last_save_name_ = names.front();
   BusyCursor busy;
   const zumo::PhotoMetadata metadata =
-      chosen->format == zumo::SaveFormat::Jpeg ? MetadataToSave(picture) : zumo::PhotoMetadata{};
+      chosen->format == zumo::SaveFormat::Jpeg ? MetadataToSave(picture, chosen->format) : zumo::PhotoMetadata{};
   zumo::WritePhotoFile(picture, FileSystemPath(last_save_name_), chosen->format, chosen->quality, recipe, metadata);
 }
 
@@ -393,8 +393,9 @@ std::string TForm1::ShownRecipeText() const {
   return recipes_.from_photo && worth_keeping ? zumo::FormatRecipe(made) : std::string();
 }
 
-zumo::PhotoMetadata TForm1::MetadataToSave(const zumo::Bitmap& picture) const {
-  return photo_metadata_ ? zumo::MetadataToSave(*photo_metadata_, picture, SavedMetadata()) : zumo::PhotoMetadata{};
+zumo::PhotoMetadata TForm1::MetadataToSave(const zumo::Bitmap& picture, zumo::SaveFormat format) const {
+  return photo_metadata_ ? zumo::MetadataToSave(*photo_metadata_, picture, SavedMetadata(), format)
+                         : zumo::PhotoMetadata{};
 }
 
 zumo::MetadataChoice TForm1::SavedMetadata() const noexcept {

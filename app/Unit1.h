@@ -180,7 +180,7 @@ class TForm1 : public QWidget {
   // What a save writes beside the shown picture: the recipe text (empty when there is
   // nothing to replay) and the loaded photo's metadata as the photo menu's choices leave it.
   std::string ShownRecipeText() const;
-  zumo::PhotoMetadata MetadataToSave(const zumo::Bitmap& picture) const;
+  zumo::PhotoMetadata MetadataToSave(const zumo::Bitmap& picture, zumo::SaveFormat format) const;
   // Save-as inside its handler (Unit1SaveAs.cpp).
   void SaveAsNow();
   void ShowKindSettings(const QString& filter);

@@ -99,7 +99,7 @@ void TForm1::SaveAsNow() {
   settings.quality = kind.TakesQuality() && !settings.lossless ? save_as_quality_->value() : 0;
   if (kind.format != zumo::SaveFormat::Bmp) {
     settings.recipe = recipe;
-    settings.metadata = MetadataToSave(picture);
+    settings.metadata = MetadataToSave(picture, kind.format);
   }
   zumo::app::BusyCursor busy;
   zumo::WriteOutputFile(picture, path, kind.format, settings);

@@ -39,7 +39,7 @@ void RunOne(const Options& options, const std::string& input, const std::string&
   OutputSettings settings;
   settings.quality = options.quality_given ? options.quality : 0;  // 0: the kind's own default
   settings.lossless = options.lossless;
-  settings.metadata = MetadataToSave(photo.metadata, result, options.metadata);
+  settings.metadata = MetadataToSave(photo.metadata, result, options.metadata, options.format);
   if (OutputKindOf(options.format).slow && before_slow_save) before_slow_save();
   WriteOutputFile(result, output, options.format, settings);
 }

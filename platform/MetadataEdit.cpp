@@ -280,6 +280,34 @@ std::string XmpForSave(const std::string& packet, const MetadataSaveOptions& opt
   return {};
 }
 
+// The XMP packet with the IPTC datasets' fields added where it has none of its own, for a
+// kind of file that has no place for IPTC (keywords, caption, credit ... would be lost). A
+// packet or datasets that cannot be read leave the packet as it was.
+std::string WithIptcFields(const std::string& packet, const std::vector<std::uint8_t>& iptc) {
+  if (iptc.empty() || iptc.size() > kMaxIptcBytes || packet.size() > kMaxXmpBytes || !Exiv2Ready()) return packet;
+  try {
+    Exiv2::IptcData datasets;
+    if (Exiv2::IptcParser::decode(datasets, iptc.data(), static_cast<std::uint32_t>(iptc.size())) != 0 ||
+        datasets.empty())
+      return packet;
+    Exiv2::XmpData from_iptc;
+    Exiv2::copyIptcToXmp(datasets, from_iptc);
+    Exiv2::XmpData xmp;
+    if (!packet.empty() && Exiv2::XmpParser::decode(xmp, packet) != 0) return packet;
+    bool added = false;
+    for (const Exiv2::Xmpdatum& datum : from_iptc) {
+      if (xmp.findKey(Exiv2::XmpKey(datum.key())) != xmp.end()) continue;
+      xmp.add(datum);
+      added = true;
+    }
+    std::string out;
+    if (!added || Exiv2::XmpParser::encode(out, xmp) != 0 || out.size() > kMaxXmpBytes) return packet;
+    return out;
+  } catch (...) {
+  }
+  return packet;
+}
+
 }  // namespace
 
 PhotoMetadata MetadataForSave(const PhotoMetadata& loaded, const MetadataSaveOptions& options) noexcept {
@@ -291,6 +319,7 @@ PhotoMetadata MetadataForSave(const PhotoMetadata& loaded, const MetadataSaveOpt
     const std::lock_guard lock(Exiv2Lock());
     saved.exif = ExifForSave(loaded.exif, options);
     saved.xmp = XmpForSave(loaded.xmp, options);
+    if (options.iptc_into_xmp) saved.xmp = WithIptcFields(saved.xmp, loaded.iptc);
     // Reading a packet registers each namespace it names for good, and every later call
     // searches them all: a batch of files naming thousands of them would make each save
     // slower than the last. Nothing here needs them once the packet is written.

@@ -18,6 +18,9 @@ struct MetadataSaveOptions {
   // its offset from UTC in OffsetTime. A given time carries no offset, so OffsetTime and
   // SubSecTime (which describe DateTime) are dropped then.
   std::string now;
+  // The file has no place for IPTC (PNG, WebP, AVIF): its fields go into the XMP packet where
+  // the packet has none of its own.
+  bool iptc_into_xmp = false;
 };
 
 // The most bytes of EXIF TIFF structure one JPEG APP1 segment holds: 65535 less the

@@ -136,7 +136,8 @@ LoadedPhoto LoadPhotoFile(const std::string& path, int screen_bits_per_pixel) {
   return loaded;
 }
 
-PhotoMetadata MetadataToSave(const PhotoMetadata& loaded, const Bitmap& picture, MetadataChoice choice) {
+PhotoMetadata MetadataToSave(const PhotoMetadata& loaded, const Bitmap& picture, MetadataChoice choice,
+                             SaveFormat format) {
   MetadataSaveOptions options;
   options.width = picture.Width();
   options.height = picture.Height();
@@ -144,6 +145,7 @@ PhotoMetadata MetadataToSave(const PhotoMetadata& loaded, const Bitmap& picture,
   options.strip_location = choice == MetadataChoice::WithoutLocation;
   options.strip_all = choice == MetadataChoice::None;
   options.software = "Zumo mixer " ZUMO_VERSION;
+  options.iptc_into_xmp = format != SaveFormat::Jpeg;
   return MetadataForSave(loaded, options);
 }
 

@@ -57,9 +57,10 @@ enum class MetadataChoice { All, WithoutLocation, None };
 
 // The metadata that goes out with `picture`, saved from a photo that carried `loaded`: EXIF
 // corrected for upright sRGB pixels of the picture's size, dated now and naming this program;
-// XMP and IPTC as they were; GPS tags dropped for WithoutLocation, everything for None.
+// XMP and IPTC as they were (for a kind without IPTC, its fields go into the XMP); GPS tags
+// dropped for WithoutLocation, everything for None.
 PhotoMetadata MetadataToSave(const PhotoMetadata& loaded, const Bitmap& picture,
-                             MetadataChoice choice = MetadataChoice::All);
+                             MetadataChoice choice = MetadataChoice::All, SaveFormat format = SaveFormat::Jpeg);
 
 // The qualities JPEG files are saved at, best first, and the one chosen when nobody says.
 inline constexpr int kSaveQualities[] = {90, 85, 80};

@@ -203,6 +203,16 @@ TEST_F(BatchRun, ACameraPhotosMetadataTravelsCorrectedAndTheStripOptionsRemoveWh
               0);
     EXPECT_EQ(FileBytes(tags), std::string(c.expected) + "\n");
   }
+  // The other kinds that carry metadata: the keywords, which only IPTC held, travel in XMP.
+  for (const char* name : {"out.png", "out.webp", "out.avif"}) {
+    SCOPED_TRACE(name);
+    const std::string output = dir_.File(name), tags = dir_.File("tags.txt");
+    ASSERT_EQ(RunTool({camera, output}).code, kExitSuccess);
+    ASSERT_EQ(std::system(("exiftool -f -m -q -p '$Orientation#|$DateTimeOriginal|$Make|$GPSLatitude#|$XMP:Subject|"
+                           "$XMP:Title' " + output + " > " + tags).c_str()),
+              0);
+    EXPECT_EQ(FileBytes(tags), "1|2024:05:01 10:20:30|TestCam|35.68|holiday|Tokyo\n");
+  }
 }
 
 TEST_F(BatchRun, InputWithAnUnknownExtensionIsReadByItsContent) {
