@@ -8,31 +8,13 @@
 #include <string>
 #include <vector>
 
-#include <lcms2.h>
-
 #include "BenchSupport.h"
+#include "support/DisplayP3Profile.h"
 #include "batch/BatchRun.h"
 #include "platform/JpegImage.h"
 #include "platform/SafeFile.h"
 
 namespace {
-
-// Display P3: its primaries, D65, sRGB's curve, as lcms2 writes such a profile.
-std::vector<std::uint8_t> DisplayP3Profile() {
-  const cmsCIExyY white = {0.3127, 0.3290, 1.0};
-  const cmsCIExyYTRIPLE primaries = {{0.680, 0.320, 1.0}, {0.265, 0.690, 1.0}, {0.150, 0.060, 1.0}};
-  const double parameters[] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
-  cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, parameters);
-  cmsToneCurve* curves[3] = {curve, curve, curve};
-  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-  cmsFreeToneCurve(curve);
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(profile, nullptr, &size);
-  std::vector<std::uint8_t> bytes(size);
-  cmsSaveProfileToMem(profile, bytes.data(), &size);
-  cmsCloseProfile(profile);
-  return bytes;
-}
 
 // The photo as a JPEG file, tagged with Display P3 in one APP2 chunk or untagged.
 struct PhotoJpegFile {
@@ -40,7 +22,7 @@ struct PhotoJpegFile {
     std::vector<zumo::JpegSegment> segments;
     if (tagged) {
       const std::string header("ICC_PROFILE\0\1\1", 14);
-      const std::vector<std::uint8_t> profile = DisplayP3Profile();
+      const std::vector<std::uint8_t> profile = zumo::test::DisplayP3Profile();
       zumo::JpegSegment chunk{0xE2, {header.begin(), header.end()}};
       chunk.payload.insert(chunk.payload.end(), profile.begin(), profile.end());
       segments.push_back(std::move(chunk));

@@ -283,17 +283,31 @@ JpegHeader ReadJpegHeader(std::span<const std::uint8_t> data) {
   return header;
 }
 
-Bitmap DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptions& options) {
-  Decoder d;
+namespace {
+
+// The header read and the output chosen as a decode needs them; the size checked, as it will
+// be seen once turned as `orientation` says, before libjpeg or we allocate any picture
+// memory. Returns whether the output is quantised.
+bool PrepareDecode(Decoder& d, std::span<const std::uint8_t> data, const JpegDecodeOptions& options,
+                   Orientation orientation) {
   StartDecoder(d, data, options.max_libjpeg_memory);
   const bool quantize = options.quantize || d.cinfo.out_color_space == JCS_GRAYSCALE;
   if (!SetOutputPhase(d, quantize)) d.Fail();
-
   const long long width = d.cinfo.output_width;
   const long long height = d.cinfo.output_height;
-  Bitmap::CheckSize(width, height);  // before libjpeg or we allocate any picture memory
+  CheckUprightSize(width, height, orientation);
   if (options.max_pixels > 0 && width * height > options.max_pixels)
     throw Error(messages::TooLarge(width, height));
+  return quantize;
+}
+
+}  // namespace
+
+Bitmap DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptions& options) {
+  Decoder d;
+  const bool quantize = PrepareDecode(d, data, options, Orientation::Upright);
+  const long long width = d.cinfo.output_width;
+  const long long height = d.cinfo.output_height;
 
   Bitmap picture(static_cast<int>(width), static_cast<int>(height), Bitmap::Uninitialized{});
   std::uint8_t* bits = picture.MutableBits();
@@ -317,14 +331,10 @@ Bitmap DecodeJpeg(std::span<const std::uint8_t> data, const JpegDecodeOptions& o
 
 Bitmap DecodeJpegInBands(std::span<const std::uint8_t> data, Orientation orientation, const JpegDecodeOptions& options) {
   Decoder d;
-  StartDecoder(d, data, options.max_libjpeg_memory);
-  const bool quantize = options.quantize || d.cinfo.out_color_space == JCS_GRAYSCALE;
-  if (!SetOutputPhase(d, quantize)) d.Fail();
+  // Only the upright size must fit the limits: the stored one may be beyond them.
+  const bool quantize = PrepareDecode(d, data, options, orientation);
   const long long width = d.cinfo.output_width;
   const long long height = d.cinfo.output_height;
-  CheckUprightSize(width, height, orientation);  // the stored size may be beyond the limits
-  if (options.max_pixels > 0 && width * height > options.max_pixels)
-    throw Error(messages::TooLarge(width, height));
   const bool swaps = SwapsSides(orientation);
   Bitmap upright(static_cast<int>(swaps ? height : width), static_cast<int>(swaps ? width : height));
   if (!StartDecompressPhase(d)) d.Fail();

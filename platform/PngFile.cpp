@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include <png.h>
@@ -51,7 +52,33 @@ struct Header {
   int channels = 0;  // after the transformations: 3 or 4
 };
 
-bool ReadInfoPhase(Reader& r, Header& header, bool keep_metadata) {
+// The metadata chunks libpng is to read: those of the three kinds (EXIF, XMP's international
+// text, the colour profile) of which no chunk declares more bytes than its bound or than the
+// file holds. libpng takes a text or EXIF chunk's declared length at its word and allocates it
+// before reading (a bound on chunk memory does not stop that), so a kind with any chunk beyond
+// its bound is not read at all. Each name is followed by its zero, as libpng's lists want.
+std::string ReadableMetadataChunks(std::span<const std::uint8_t> data) {
+  struct Kind {
+    const char* name;
+    std::size_t bound;
+    bool readable;
+  };
+  Kind kinds[] = {{"eXIf", kMaxExifBytes, true}, {"iTXt", kMaxXmpBytes + 1024, true}, {"iCCP", kMaxIccBytes, true}};
+  for (std::size_t at = 8; at + 8 <= data.size();) {
+    const std::size_t length = (std::size_t{data[at]} << 24) | (data[at + 1] << 16) | (data[at + 2] << 8) | data[at + 3];
+    const bool whole = length <= data.size() - at - 8;
+    for (Kind& kind : kinds)
+      if (std::memcmp(data.data() + at + 4, kind.name, 4) == 0 && (!whole || length > kind.bound)) kind.readable = false;
+    if (!whole) break;
+    at += 12 + length;
+  }
+  std::string names;
+  for (const Kind& kind : kinds)
+    if (kind.readable) names.append(kind.name, 4).push_back('\0');
+  return names;
+}
+
+bool ReadInfoPhase(Reader& r, Header& header, const std::string& metadata_chunks) {
   if (setjmp(png_jmpbuf(r.png))) return false;
   png_set_read_fn(r.png, &r, PngRead);
   // Our own limits decide the picture's size, with our own message, after the header has
@@ -62,19 +89,16 @@ bool ReadInfoPhase(Reader& r, Header& header, bool keep_metadata) {
   png_set_chunk_malloc_max(r.png, kMaxChunkBytes);
   png_set_chunk_cache_max(r.png, kMaxAncillaryChunks);
   // Nothing but the picture and its transparency is used: libpng skips the text, profile,
-  // histogram and other ancillary chunks instead of reading them into memory.
-  // With the metadata asked for, the EXIF, profile and international text chunks (where XMP
-  // lives) are read as well.
+  // histogram and other ancillary chunks instead of reading them into memory; with the
+  // metadata asked for, the metadata chunks that passed their bounds are read as well.
   static const png_byte kIgnored[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0sBIT\0"
                                      "sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
-  static const png_byte kIgnoredBesideMetadata[] = "bKGD\0cHRM\0gAMA\0hIST\0oFFs\0pCAL\0pHYs\0sBIT\0"
-                                                   "sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
   png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
-  if (keep_metadata)
-    png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, kIgnoredBesideMetadata,
-                                static_cast<int>(sizeof kIgnoredBesideMetadata / 5));
-  else
-    png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, kIgnored, static_cast<int>(sizeof kIgnored / 5));
+  png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_NEVER, kIgnored, static_cast<int>(sizeof kIgnored / 5));
+  if (!metadata_chunks.empty())
+    png_set_keep_unknown_chunks(r.png, PNG_HANDLE_CHUNK_AS_DEFAULT,
+                                reinterpret_cast<png_const_bytep>(metadata_chunks.data()),
+                                static_cast<int>(metadata_chunks.size() / 5));
   png_read_info(r.png, r.info);
   header.width = png_get_image_width(r.png, r.info);
   header.height = png_get_image_height(r.png, r.info);
@@ -155,7 +179,8 @@ Bitmap DecodePng(std::span<const std::uint8_t> data, const std::string& name, lo
   if (r.info == nullptr) throw Error(messages::kOutOfMemory);
 
   Header header;
-  if (!ReadInfoPhase(r, header, metadata != nullptr)) return fail();
+  const std::string metadata_chunks = metadata != nullptr ? ReadableMetadataChunks(data) : std::string();
+  if (!ReadInfoPhase(r, header, metadata_chunks)) return fail();
   Bitmap::CheckSize(header.width, header.height);  // before libpng or we take pixel memory
   if (max_pixels > 0 && static_cast<long long>(header.width) * header.height > max_pixels)
     throw Error("ファイル " + name + " の画像が大きすぎます");

@@ -12,6 +12,7 @@
 #include "platform/AvifWriter.h"
 #include "platform/JpegImage.h"
 #include "platform/PhotoFile.h"
+#include "support/DisplayP3Profile.h"
 #include "support/TestPictures.h"
 #include "JpegTestTools.h"
 #include "ReaderTestTools.h"
@@ -20,23 +21,6 @@ namespace zumo {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-// Display P3 (no package ships one): its primaries, D65, sRGB's curve.
-Bytes DisplayP3Profile() {
-  const cmsCIExyY white = {0.3127, 0.3290, 1.0};
-  const cmsCIExyYTRIPLE primaries = {{0.680, 0.320, 1.0}, {0.265, 0.690, 1.0}, {0.150, 0.060, 1.0}};
-  const double parameters[] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
-  cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, parameters);
-  cmsToneCurve* curves[3] = {curve, curve, curve};
-  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-  cmsFreeToneCurve(curve);
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(profile, nullptr, &size);
-  Bytes bytes(size);
-  cmsSaveProfileToMem(profile, bytes.data(), &size);
-  cmsCloseProfile(profile);
-  return bytes;
-}
 
 // lcms2's own conversion of the picture from the profile to sRGB.
 Bitmap LcmsToSrgb(const Bitmap& picture, const Bytes& icc) {
@@ -58,7 +42,7 @@ TEST(PhotoColour, TaggedPhotosOfEveryKindAreReadInSrgbWithinTwoLevelsOfLcms) {
   const std::string plain = dir.File("plain.jpg");
   test::WriteBytes(plain, EncodeJpeg(test::RandomBitmap(48, 32, 7), 95));
   const std::string p3 = dir.File("p3.icc");
-  test::WriteBytes(p3, DisplayP3Profile());
+  test::WriteBytes(p3, test::DisplayP3Profile());
   struct Case {
     std::string file, make;
     Bytes profile;  // what the reference converts from
@@ -66,12 +50,12 @@ TEST(PhotoColour, TaggedPhotosOfEveryKindAreReadInSrgbWithinTwoLevelsOfLcms) {
   const std::string adobe = "/usr/share/color/icc/compatibleWithAdobeRGB1998.icc";
   const std::vector<Case> cases = {
       {"adobe.jpg", "convert " + plain + " -profile " + adobe + " adobe.jpg", test::ReadBytes(adobe)},
-      {"p3.jpg", "convert " + plain + " -profile p3.icc p3.jpg", DisplayP3Profile()},
-      {"p3.png", "convert " + plain + " -profile p3.icc p3.png", DisplayP3Profile()},
+      {"p3.jpg", "convert " + plain + " -profile p3.icc p3.jpg", test::DisplayP3Profile()},
+      {"p3.png", "convert " + plain + " -profile p3.icc p3.png", test::DisplayP3Profile()},
       {"p3.webp", "convert " + plain + " -profile p3.icc p3w.png && cwebp -quiet -lossless -metadata icc p3w.png -o p3.webp",
-       DisplayP3Profile()},
-      {"p3icc.heic", "heif-enc -q 90 p3.jpg -o p3icc.heic", DisplayP3Profile()},
-      {"p3nclx.avif", "true", DisplayP3Profile()},  // its nclx code points say what the profile says
+       test::DisplayP3Profile()},
+      {"p3icc.heic", "heif-enc -q 90 p3.jpg -o p3icc.heic", test::DisplayP3Profile()},
+      {"p3nclx.avif", "true", test::DisplayP3Profile()},  // its nclx code points say what the profile says
   };
   // heif-enc writes no nclx of its own choosing here: our AVIF writer does.
   PhotoMetadata nclx;
