@@ -9,8 +9,8 @@
 # (minimum..maximum), the median processor time (user + system, all threads) and the file's
 # size, then our median and size as multiples of the reference's.
 #   tools/compare-writers.sh photo.jpg [rounds=5] [webp quality=85] [avif quality=75]
-# ZUMO_ENCODE_BENCH names the program (default: build-w/bench/zumo-encode-bench, then
-# build/bench/zumo-encode-bench); with no JPEG argument of its own, run
+# ZUMO_ENCODE_BENCH names the program (default: build/bench/zumo-encode-bench); with no JPEG
+# of your own, run
 #   zumo-encode-bench --photo photo.jpg
 # first to get the benchmarks' 4000 x 3000 photo as a JPEG.
 set -euo pipefail
@@ -23,7 +23,7 @@ avif_quality=${4:-75}
 root=$(cd "$(dirname "$0")/.." && pwd)
 bench=${ZUMO_ENCODE_BENCH:-}
 if [[ -z "$bench" ]]; then
-  for candidate in "$root/build-w/bench/zumo-encode-bench" "$root/build/bench/zumo-encode-bench"; do
+  for candidate in "$root/build/bench/zumo-encode-bench"; do
     [[ -x "$candidate" ]] && { bench=$candidate; break; }
   done
 fi
