@@ -1,12 +1,20 @@
 // Feeds arbitrary bytes to the Heif reader: every input must end in a picture or a
-// zumo::Error, never in a crash, a hang or an out-of-bounds access.
+// zumo::Error, never in a crash, a hang or an out-of-bounds access. The recipe a saved photo
+// carries is looked for in the same bytes, as zumo-batch --recipe-from does.
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
+#include "platform/AvifWriter.h"
 #include "platform/HeifFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  try {
+    const std::string recipe = zumo::ReadAvifRecipe(std::span<const std::uint8_t>(data, size));
+    static_cast<void>(recipe);
+  } catch (const zumo::Error&) {
+  }
   // The metadata blocks are read too, as a load reads them.
   zumo::PhotoMetadata metadata;
   try {
