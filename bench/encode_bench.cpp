@@ -3,7 +3,8 @@
 //   zumo-encode-bench FORMAT in.jpg out [options]    FORMAT: png, webp or avif
 //     -q Q          quality (WebP, AVIF)
 //     --lossless    lossless WebP
-//     --level L --strategy S --filters F    PNG zlib level, strategy, filter bits
+//     --level L --strategy S --filters F    PNG zlib level, strategy, filter bits (without
+//                   --level: EncodePng's own choice)
 //     --method M --lossless-level L         WebP method, lossless effort level
 //     --speed S --threads N                 AVIF encoder speed and threads
 //     --psnr        decode the result with our reader and print its PSNR against the input
@@ -71,7 +72,7 @@ int main(int argc, char** argv) try {
   const std::string format = argv[1];
   int quality = 85;
   bool lossless = false, psnr = false, verbose = false;
-  zumo::detail::PngTuning png = zumo::detail::DefaultPngTuning();
+  zumo::detail::PngTuning png{-1, 0, 0};  // level -1: EncodePng's own choice
   zumo::detail::WebpTuning webp;
   zumo::detail::AvifTuning avif;
   for (int i = 4; i < argc; ++i) {
@@ -98,7 +99,7 @@ int main(int argc, char** argv) try {
   const zumo::Bitmap picture = zumo::DecodeJpeg(zumo::ReadWholeFile(argv[2]));
   const double decoded = Seconds(start);
   std::vector<std::uint8_t> bytes;
-  if (format == "png") bytes = zumo::detail::EncodePngTuned(picture, {}, {}, png);
+  if (format == "png") bytes = png.level < 0 ? zumo::EncodePng(picture) : zumo::detail::EncodePngTuned(picture, {}, {}, png);
   else if (format == "webp") bytes = zumo::detail::EncodeWebpTuned(picture, quality, lossless, {}, {}, webp);
   else if (format == "avif") bytes = zumo::detail::EncodeAvifTuned(picture, quality, {}, {}, avif);
   else return Usage();

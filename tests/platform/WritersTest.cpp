@@ -177,6 +177,32 @@ TEST_F(Writers, RecipeReadersSurviveCutFilesAndRefuseOtherKinds) {
   }
 }
 
+// Grain that each pixel's three channels share (as a JPEG's smoothed colour leaves it) or
+// that differs by channel: the two kinds of picture EncodePng's two settings are made for.
+Bitmap GrainyPicture(bool shared_grain) {
+  Bitmap picture(640, 400);
+  std::uint32_t state = 12345;
+  auto grain = [&] { return static_cast<int>((state = state * 1664525u + 1013904223u) >> 28) - 8; };
+  for (int y = 0; y < picture.Height(); ++y)
+    for (int x = 0; x < picture.Width(); ++x) {
+      const int base = 60 + (x + y) / 8, shared = grain();
+      for (int c = 0; c < 3; ++c) picture.ScanLine(y)[3 * x + c] = static_cast<std::uint8_t>(base + 40 * c + (shared_grain ? shared : grain()));
+    }
+  return picture;
+}
+
+TEST(PngSettings, EncodePngTakesTheSmallerOfItsTwoSettings) {
+  const detail::PngTuning matching{3, 0, 0x10 | 0x20 | 0x80}, huffman_only{1, 2, 0xF8};
+  for (bool shared : {true, false}) {
+    SCOPED_TRACE(shared ? "shared grain" : "grain by channel");
+    const Bitmap picture = GrainyPicture(shared);
+    const std::size_t with_matching = detail::EncodePngTuned(picture, {}, {}, matching).size();
+    const std::size_t with_huffman = detail::EncodePngTuned(picture, {}, {}, huffman_only).size();
+    EXPECT_EQ(shared, with_matching < with_huffman);  // each setting wins on its own kind
+    EXPECT_EQ(EncodePng(picture).size(), std::min(with_matching, with_huffman));
+  }
+}
+
 // A PNG with a recipe chunk spliced in before IDAT, as another program might have written it.
 std::vector<std::uint8_t> WithChunk(std::vector<std::uint8_t> png, const char* type, const std::string& data) {
   std::vector<std::uint8_t> chunk(4 + 4 + data.size() + 4);
