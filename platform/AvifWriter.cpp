@@ -10,32 +10,14 @@
 
 #include "platform/EncoderChecks.h"
 #include "platform/HeifFile.h"
+#include "platform/HeifObjects.h"
 
 namespace zumo {
 namespace {
 
 constexpr char kRecipeContentType[] = "text/x-zumo-recipe";
 
-struct ContextDeleter {
-  void operator()(heif_context* p) const noexcept { heif_context_free(p); }
-};
-struct EncoderDeleter {
-  void operator()(heif_encoder* p) const noexcept { heif_encoder_release(p); }
-};
-struct ImageDeleter {
-  void operator()(heif_image* p) const noexcept { heif_image_release(p); }
-};
-struct HandleDeleter {
-  void operator()(heif_image_handle* p) const noexcept { heif_image_handle_release(p); }
-};
-struct NclxDeleter {
-  void operator()(heif_color_profile_nclx* p) const noexcept { heif_nclx_color_profile_free(p); }
-};
-struct OptionsDeleter {
-  void operator()(heif_encoding_options* p) const noexcept { heif_encoding_options_free(p); }
-};
-
-using Context = std::unique_ptr<heif_context, ContextDeleter>;
+using Context = HeifOwned<heif_context, heif_context_free>;
 
 // heif_context_write hands the file over in pieces; no exception may cross libheif.
 extern "C" heif_error AvifWriterBytes(heif_context*, const void* data, size_t size, void* userdata) {
@@ -76,7 +58,7 @@ std::vector<std::uint8_t> EncodeAvifTuned(const Bitmap& picture, int quality, co
   if (!context) throw Error(messages::kOutOfMemory);
   heif_encoder* raw_encoder = nullptr;
   Check(heif_context_get_encoder_for_format(context.get(), heif_compression_AV1, &raw_encoder));
-  const std::unique_ptr<heif_encoder, EncoderDeleter> encoder(raw_encoder);
+  const HeifOwned<heif_encoder, heif_encoder_release> encoder(raw_encoder);
   Check(heif_encoder_set_lossy_quality(encoder.get(), quality));
   Check(heif_encoder_set_lossless(encoder.get(), 0));
   Check(heif_encoder_set_parameter_string(encoder.get(), "chroma", "420"));
@@ -88,7 +70,7 @@ std::vector<std::uint8_t> EncodeAvifTuned(const Bitmap& picture, int quality, co
   const int height = picture.Height();
   heif_image* raw_image = nullptr;
   Check(heif_image_create(width, height, heif_colorspace_RGB, heif_chroma_interleaved_RGB, &raw_image));
-  const std::unique_ptr<heif_image, ImageDeleter> image(raw_image);
+  const HeifOwned<heif_image, heif_image_release> image(raw_image);
   Check(heif_image_add_plane(image.get(), heif_channel_interleaved, width, height, 8));
   int plane_stride = 0;
   std::uint8_t* plane = heif_image_get_plane(image.get(), heif_channel_interleaved, &plane_stride);
@@ -103,7 +85,7 @@ std::vector<std::uint8_t> EncodeAvifTuned(const Bitmap& picture, int quality, co
     }
   }
 
-  const std::unique_ptr<heif_color_profile_nclx, NclxDeleter> nclx(heif_nclx_color_profile_alloc());
+  const HeifOwned<heif_color_profile_nclx, heif_nclx_color_profile_free> nclx(heif_nclx_color_profile_alloc());
   if (!nclx) throw Error(messages::kOutOfMemory);
   const std::optional<NclxColour>& given = metadata.colour.nclx;
   const bool icc = !metadata.colour.icc.empty();
@@ -119,14 +101,14 @@ std::vector<std::uint8_t> EncodeAvifTuned(const Bitmap& picture, int quality, co
   if (icc)
     Check(heif_image_set_raw_color_profile(image.get(), "prof", metadata.colour.icc.data(), metadata.colour.icc.size()));
 
-  const std::unique_ptr<heif_encoding_options, OptionsDeleter> options(heif_encoding_options_alloc());
+  const HeifOwned<heif_encoding_options, heif_encoding_options_free> options(heif_encoding_options_alloc());
   if (!options) throw Error(messages::kOutOfMemory);
   options->save_alpha_channel = 0;
   options->save_two_colr_boxes_when_ICC_and_nclx_available = 1;
   options->output_nclx_profile = nclx.get();
   heif_image_handle* raw_handle = nullptr;
   Check(heif_context_encode_image(context.get(), image.get(), encoder.get(), options.get(), &raw_handle));
-  const std::unique_ptr<heif_image_handle, HandleDeleter> handle(raw_handle);
+  const HeifOwned<heif_image_handle, heif_image_handle_release> handle(raw_handle);
 
   if (!metadata.exif.empty())
     Check(heif_context_add_exif_metadata(context.get(), handle.get(), metadata.exif.data(), static_cast<int>(metadata.exif.size())));
@@ -157,7 +139,7 @@ std::string ReadAvifRecipe(std::span<const std::uint8_t> avif) {
     return {};
   heif_image_handle* raw_handle = nullptr;
   if (heif_context_get_primary_image_handle(context.get(), &raw_handle).code != heif_error_Ok) return {};
-  const std::unique_ptr<heif_image_handle, HandleDeleter> handle(raw_handle);
+  const HeifOwned<heif_image_handle, heif_image_handle_release> handle(raw_handle);
   const int count = heif_image_handle_get_number_of_metadata_blocks(handle.get(), "mime");
   if (count <= 0) return {};
   std::vector<heif_item_id> ids(static_cast<std::size_t>(count));

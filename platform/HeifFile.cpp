@@ -8,23 +8,11 @@
 
 #include <libheif/heif.h>
 
+#include "platform/HeifObjects.h"
 #include "platform/OverWhite.h"
 
 namespace zumo {
 namespace {
-
-struct ContextDeleter {
-  void operator()(heif_context* p) const noexcept { heif_context_free(p); }
-};
-struct HandleDeleter {
-  void operator()(heif_image_handle* p) const noexcept { heif_image_handle_release(p); }
-};
-struct ImageDeleter {
-  void operator()(heif_image* p) const noexcept { heif_image_release(p); }
-};
-struct OptionsDeleter {
-  void operator()(heif_decoding_options* p) const noexcept { heif_decoding_options_free(p); }
-};
 
 std::string NonNull(const char* text) { return text != nullptr ? text : ""; }
 
@@ -98,7 +86,7 @@ Bitmap DecodeHeif(std::span<const std::uint8_t> data, const std::string& name, l
   auto fail = [&](const heif_error& error) -> Bitmap {
     throw Error(prefix + (error.message != nullptr ? error.message : "不明なエラー") + "）");
   };
-  std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
+  HeifOwned<heif_context, heif_context_free> context(heif_context_alloc());
   if (!context) throw Error(messages::kOutOfMemory);
   // libheif refuses any item (the picture, each tile of a grid) with a side beyond this
   // itself, before it allocates the item's planes; our own limits are checked on the picture
@@ -113,7 +101,7 @@ Bitmap DecodeHeif(std::span<const std::uint8_t> data, const std::string& name, l
   heif_image_handle* raw_handle = nullptr;
   error = heif_context_get_primary_image_handle(context.get(), &raw_handle);
   if (error.code != heif_error_Ok) return fail(error);
-  const std::unique_ptr<heif_image_handle, HandleDeleter> handle(raw_handle);
+  const HeifOwned<heif_image_handle, heif_image_handle_release> handle(raw_handle);
 
   // The size as shown, after the file's own rotation and cropping.
   const int width = heif_image_handle_get_width(handle.get());
@@ -127,11 +115,11 @@ Bitmap DecodeHeif(std::span<const std::uint8_t> data, const std::string& name, l
   const heif_chroma chroma = deep ? (alpha ? heif_chroma_interleaved_RRGGBBAA_LE : heif_chroma_interleaved_RRGGBB_LE)
                                   : (alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB);
 
-  const std::unique_ptr<heif_decoding_options, OptionsDeleter> options(heif_decoding_options_alloc());
+  const HeifOwned<heif_decoding_options, heif_decoding_options_free> options(heif_decoding_options_alloc());
   heif_image* raw_image = nullptr;
   error = heif_decode_image(handle.get(), &raw_image, heif_colorspace_RGB, chroma, options.get());
   if (error.code != heif_error_Ok) return fail(error);
-  const std::unique_ptr<heif_image, ImageDeleter> image(raw_image);
+  const HeifOwned<heif_image, heif_image_release> image(raw_image);
   int plane_stride = 0;
   const std::uint8_t* plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &plane_stride);
   if (plane == nullptr || heif_image_get_width(image.get(), heif_channel_interleaved) != width ||
