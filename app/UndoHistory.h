@@ -10,8 +10,8 @@
 #include <optional>
 
 #include "Lib/recipe/Recipe.h"
+#include "photofiles/PhotoMetadata.h"
 #include "platform/Bitmap.h"
-#include "platform/PhotoMetadata.h"
 
 namespace zumo::app {
 

@@ -20,7 +20,7 @@
 #include "DialogNames.h"
 #include "ErrorReport.h"
 #include "SliderGroups.h"
-#include "platform/PhotoFile.h"
+#include "photofiles/PhotoFile.h"
 #include "ui_Unit1.h"
 
 std::unique_ptr<zumo::JpegImage> WorkJpeg;

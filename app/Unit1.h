@@ -14,8 +14,8 @@
 #include "UndoHistory.h"
 #include "controls/PictureControl.h"
 #include "imaging/ABitmap.h"
-#include "platform/JpegImage.h"
-#include "platform/PhotoFile.h"
+#include "photofiles/JpegImage.h"
+#include "photofiles/PhotoFile.h"
 
 class QAction;
 class QButtonGroup;

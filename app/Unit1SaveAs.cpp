@@ -11,8 +11,8 @@
 #include "BusyCursor.h"
 #include "DialogNames.h"
 #include "Unit1.h"
+#include "photofiles/OutputKinds.h"
 #include "platform/Error.h"
-#include "platform/OutputKinds.h"
 #include "ui_Unit1.h"
 
 namespace {

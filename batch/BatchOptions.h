@@ -9,7 +9,7 @@
 
 #include "Lib/common/SizeStep.h"
 #include "Lib/recipe/Steps.h"
-#include "platform/PhotoFile.h"
+#include "photofiles/PhotoFile.h"
 
 namespace zumo::batch {
 

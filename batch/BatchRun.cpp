@@ -14,8 +14,8 @@
 #include "Lib/common/SizeStep.h"
 #include "Lib/recipe/Recipe.h"
 #include "imaging/Techniques.h"
+#include "photofiles/PhotoFile.h"
 #include "platform/Error.h"
-#include "platform/PhotoFile.h"
 
 namespace zumo::batch {
 

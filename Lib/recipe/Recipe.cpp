@@ -4,15 +4,15 @@
 #include <optional>
 #include <span>
 
+#include "photofiles/AvifWriter.h"
+#include "photofiles/HeifFile.h"
+#include "photofiles/JpegImage.h"
+#include "photofiles/PngFile.h"
+#include "photofiles/PngWriter.h"
+#include "photofiles/SafeFile.h"
+#include "photofiles/WebpFile.h"
+#include "photofiles/WebpWriter.h"
 #include "platform/Error.h"
-#include "platform/AvifWriter.h"
-#include "platform/HeifFile.h"
-#include "platform/JpegImage.h"
-#include "platform/PngFile.h"
-#include "platform/PngWriter.h"
-#include "platform/WebpFile.h"
-#include "platform/WebpWriter.h"
-#include "platform/SafeFile.h"
 
 namespace zumo {
 namespace {

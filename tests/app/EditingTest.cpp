@@ -23,9 +23,9 @@
 #include "ModalScript.h"
 #include "Unit1Controls.h"
 #include "controls/PhotoView.h"
-#include "imaging/ABitmap.h"
 #include "controls/RGButton.h"
-#include "platform/PhotoFile.h"
+#include "imaging/ABitmap.h"
+#include "photofiles/PhotoFile.h"
 #include "support/TestPictures.h"
 
 namespace {

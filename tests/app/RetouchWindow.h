@@ -15,7 +15,7 @@
 #include "ModalScript.h"
 #include "Unit1Controls.h"
 #include "controls/RGButton.h"
-#include "platform/PhotoFile.h"
+#include "photofiles/PhotoFile.h"
 #include "support/TestPictures.h"
 
 namespace zumo::test {

@@ -12,8 +12,8 @@
 #include "Lib/common/BitmapUtils.h"
 #include "Lib/common/SizeStep.h"
 #include "imaging/Techniques.h"
-#include "platform/BmpFile.h"
-#include "platform/PhotoFile.h"
+#include "photofiles/BmpWriter.h"
+#include "photofiles/PhotoFile.h"
 #include "support/TestPictures.h"
 
 namespace zumo::batch {

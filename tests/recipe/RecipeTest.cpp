@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "photofiles/JpegImage.h"
+#include "photofiles/PhotoFile.h"
 #include "platform/Error.h"
-#include "platform/JpegImage.h"
-#include "platform/PhotoFile.h"
 #include "support/ErrorMessage.h"
 #include "support/TestPictures.h"
 
