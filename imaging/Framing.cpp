@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/ExtendedPrecision.h"
-#include "platform/Orientation.h"
+#include "imaging/Turn.h"
 
 namespace zumo {
 namespace {

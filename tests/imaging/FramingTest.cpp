@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform/JpegTestTools.h"
+#include "../photofiles/JpegTestTools.h"
 #include "imaging/Framing.h"
 #include "platform/Threads.h"
 #include "support/TestPictures.h"
