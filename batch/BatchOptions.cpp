@@ -82,11 +82,61 @@ const StepInfo* StepOption(std::string_view option) {
 
 // The options of the settings and the many-photo form that take a value (the next argument).
 bool SettingTakesValue(std::string_view option) {
-  static constexpr std::string_view kNames[] = {"--size",          "--quality", "--seed",        "--output-folder",
-                                                "--format",        "--recipe",  "--recipe-from", "--print-recipe"};
+  static constexpr std::string_view kNames[] = {
+      "--size",   "--quality", "--seed",        "--output-folder", "--format", "--recipe", "--recipe-from",
+      "--print-recipe", "--turn", "--flip", "--straighten", "--crop", "--crop-ratio"};
   for (std::string_view name : kNames)
     if (option == name) return true;
   return false;
+}
+
+// A whole number as written: an optional minus sign and digits, nothing else.
+int ParseWhole(std::string_view text, const std::string& option) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size())
+    Fail(option + " の値 \"" + std::string(text) + "\" は整数ではありません");
+  return value;
+}
+
+int ParseTurn(std::string_view text) {
+  if (text == "90") return 1;
+  if (text == "180") return 2;
+  if (text == "270") return 3;
+  Fail("--turn の値 \"" + std::string(text) + "\" は使えません (90, 180, 270: 時計回り)");
+}
+
+// Degrees with at most one decimal ("-2", "3.5") as tenths; the range is checked with the
+// rest of the framing.
+int ParseDegrees(std::string_view text) {
+  const std::string shown(text);
+  std::string_view digits = text;
+  const bool negative = digits.starts_with('-');
+  if (negative || digits.starts_with('+')) digits.remove_prefix(1);
+  int tenth = 0;
+  if (const std::size_t dot = digits.find('.'); dot != std::string_view::npos) {
+    const std::string_view fraction = digits.substr(dot + 1);
+    if (fraction.size() != 1 || fraction[0] < '0' || fraction[0] > '9')
+      Fail("--straighten の値 \"" + shown + "\" は小数一桁までの度数で指定してください (例 -2.5)");
+    tenth = fraction[0] - '0';
+    digits = digits.substr(0, dot);
+  }
+  const bool plain = !digits.empty() && digits.size() <= 3 &&
+                     digits.find_first_not_of("0123456789") == std::string_view::npos;
+  if (!plain) Fail("--straighten の値 \"" + shown + "\" は小数一桁までの度数で指定してください (例 -2.5)");
+  const int tenths = std::stoi(std::string(digits)) * 10 + tenth;
+  return negative ? -tenths : tenths;
+}
+
+CropRect ParseCrop(std::string_view text) {
+  const auto parts = SplitExactly(text, ',', 4, "--crop", "X,Y,幅,高さ (例 0,0,1600,1200)");
+  return {ParseWhole(parts[0], "--crop"), ParseWhole(parts[1], "--crop"), ParseWhole(parts[2], "--crop"),
+          ParseWhole(parts[3], "--crop")};
+}
+
+CropRatio ParseRatio(std::string_view text) {
+  const auto parts = SplitExactly(text, ':', 2, "--crop-ratio", "幅:高さ (例 4:3)");
+  return {ParseWhole(parts[0], "--crop-ratio"), ParseWhole(parts[1], "--crop-ratio")};
 }
 
 // A step with its value as the command line writes it: "R,G,B", "WxH" (or "WXH"), or one value.
@@ -116,6 +166,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
   Options options;
   std::vector<std::string> files;
   bool size_seen = false, quality_seen = false, only_files = false, format_seen = false;
+  bool turn_seen = false, straighten_seen = false;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -191,6 +242,27 @@ Options ParseArguments(const std::vector<std::string>& args) {
       if (args.size() != 2) Fail("--print-recipe は写真一つだけと指定してください: zumo-batch --print-recipe 写真.jpg");
       options.print_recipe = value;
       return options;
+    } else if (arg == "--turn") {
+      if (turn_seen) Fail("--turn が二度指定されています");
+      turn_seen = true;
+      options.framing.quarter_turns = ParseTurn(value);
+    } else if (arg == "--flip") {
+      if (value != "horizontal" && value != "vertical")
+        Fail("--flip の値 \"" + value + "\" は使えません (horizontal, vertical)");
+      bool& flip = value == "horizontal" ? options.framing.flip_horizontal : options.framing.flip_vertical;
+      if (flip) Fail("--flip " + value + " が二度指定されています");
+      flip = true;
+    } else if (arg == "--straighten") {
+      if (straighten_seen) Fail("--straighten が二度指定されています");
+      straighten_seen = true;
+      options.framing.straighten_tenths = ParseDegrees(value);
+    } else if (arg == "--crop" || arg == "--crop-ratio") {
+      if (!std::holds_alternative<std::monostate>(options.framing.crop))
+        Fail("切り抜きは一つだけ指定してください (--crop か --crop-ratio)");
+      if (arg == "--crop")
+        options.framing.crop = ParseCrop(value);
+      else
+        options.framing.crop = ParseRatio(value);
     } else if (arg == "--size") {
       if (size_seen) Fail("--size が二度指定されています");
       size_seen = true;
@@ -210,6 +282,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
     }
   }
 
+  if (const std::string problem = FramingProblem(options.framing); !problem.empty()) Fail(problem);
   const bool with_recipe = !options.recipe_file.empty() || !options.recipe_photo.empty();
   if (size_seen && with_recipe) Fail("--size はレシピと一緒には指定できません (大きさはレシピが決めます)");
   // A recipe describes the photo as the window shows it: upright.
@@ -234,12 +307,18 @@ Options ParseArguments(const std::vector<std::string>& args) {
   return options;
 }
 
+void CheckFramingFits(const Framing& framing, const Bitmap& photo) {
+  const FrameSize uncropped = UncroppedSize(framing, {photo.Width(), photo.Height()});
+  if (const std::string problem = CropProblem(ResolveCrop(framing.crop, uncropped), uncropped); !problem.empty())
+    throw UsageError(problem);
+}
+
 std::string UsageText() {
   std::string sizes;
   for (const auto& [preset, name] : SizePresetNames()) sizes.append(sizes.empty() ? "" : "|").append(name);
   const std::string formats = OutputKindNames("|");
-  std::string text = R"(使い方: zumo-batch [--size 大きさ] [--quality 画質] [--seed N] [--as-stored] [処理 ...] 入力 出力
-Usage:  zumo-batch [--size SIZE] [--quality Q] [--seed N] [--as-stored] [STEP ...] INPUT OUTPUT
+  std::string text = R"(使い方: zumo-batch [--size 大きさ] [--quality 画質] [--seed N] [--as-stored] [フレーミング] [処理 ...] 入力 出力
+Usage:  zumo-batch [--size SIZE] [--quality Q] [--seed N] [--as-stored] [FRAMING] [STEP ...] INPUT OUTPUT
         zumo-batch [設定 / SETTINGS] [STEP ...] --output-folder DIR [--format )" + formats + R"(] [--overwrite] INPUT...
 
 入力の写真を読み込み、大きさをそろえ、処理を指定の順に画像全体へかけて、出力に保存します。
@@ -295,6 +374,22 @@ brings it to a size, runs the steps in the order given on the whole picture and 
   --strip-metadata                EXIF・XMP・IPTC を保存しない / write no EXIF, XMP or IPTC
   --version                       版を表示 / print the version
 
+フレーミング / Framing (読み込んだ直後、--size の前に、この順で / right after reading, before
+--size, in this order, wherever they stand)
+  --turn 90|180|270               時計回りに回転 / turn clockwise
+  --flip horizontal|vertical      左右 (horizontal) か上下 (vertical) に反転、両方なら二度指定
+                                  mirror left-right or top-bottom; give it twice for both
+  --straighten DEGREES            傾きを補正 (-45..45、小数一桁、正は時計回り)。四隅が空かないよう
+                                  写真と同じ縦横比の最大の長方形に切り抜きます
+                                  straighten (-45..45, one decimal, positive clockwise), cut to
+                                  the largest rectangle of the photo's proportions inside it
+  --crop X,Y,W,H                  回転・補正後の画像の座標で切り抜き / crop, in the pixels of the
+                                  turned and straightened picture
+  --crop-ratio W:H                その比率の最大の長方形を中央で切り抜き (例 1:1, 4:3, 3:4)
+                                  the largest centred crop of that ratio
+  切り抜きが画像からはみ出す、大きさ 0、角度が範囲外は指定の誤りで、何も書きません。
+  A crop outside the picture, a zero size or an angle out of range is a usage error.
+
 レシピ / Recipes
   --recipe FILE                   レシピ (.zumo) の大きさと処理を先にかけます (--size とは併用不可)
                                   runs a recipe file's size and steps first (not with --size)
@@ -329,6 +424,7 @@ brings it to a size, runs the steps in the order given on the whole picture and 
   zumo-batch --contrast 20 --brightness -10 --zumo --quality 90 in.bmp out.jpg
   zumo-batch --size 1600 --technique omakase --output-folder done photos/*.heic
   zumo-batch --recipe look.zumo --output-folder done photos/*.jpg
+  zumo-batch --straighten -2 --crop-ratio 1:1 --size 800 holiday.jpg profile.jpg
 )";
   return text;
 }

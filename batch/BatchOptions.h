@@ -9,6 +9,7 @@
 
 #include "Lib/common/SizeStep.h"
 #include "Lib/recipe/Steps.h"
+#include "imaging/Framing.h"
 #include "photofiles/PhotoFile.h"
 
 namespace zumo::batch {
@@ -35,6 +36,9 @@ struct Options {
   bool quality_given = false;
   bool lossless = false;  // --lossless: WebP only
   std::optional<std::uint64_t> seed;
+  // --turn, --flip, --straighten, --crop, --crop-ratio: applied to each photo as it is read,
+  // before the size, wherever they stand on the command line.
+  Framing framing;
   std::vector<Step> steps;
   // A recipe to run before the steps (its size and its steps): from a recipe file, or from
   // the comment of a JPEG the window saved. At most one; not with --size.
@@ -57,6 +61,10 @@ class UsageError : public std::runtime_error {
 // missing, malformed or out-of-range value, a missing or extra file name, or an output name
 // whose extension picks no format. With --help the rest is not checked.
 Options ParseArguments(const std::vector<std::string>& args);
+
+// Raises UsageError when the framing's crop does not fit `photo` once turned and
+// straightened (the only check that needs the photo).
+void CheckFramingFits(const Framing& framing, const Bitmap& photo);
 
 // The text of --help.
 std::string UsageText();

@@ -33,7 +33,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 void RunOne(const Options& options, const std::string& input, const std::string& output,
             const std::function<void()>& before_slow_save = {}) {
   const Photo photo = ReadPhoto(input, 24, options.as_stored ? Turning::AsStored : Turning::Upright);
-  const Bitmap sized = BringToPreset(photo.picture, options.size);
+  CheckFramingFits(options.framing, photo.picture);
+  const Bitmap sized = BringToPreset(Frame(photo.picture, options.framing), options.size);
   TABitmap work;
   const Bitmap result = ApplySteps(work, sized, options.steps);
   OutputSettings settings;
@@ -179,6 +180,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       // On a terminal a long save says what it is doing, as the many-photo form does.
       if (terminal) err << "保存しています / saving " << options.output << " (" << OutputKindOf(options.format).label << ")\n";
     });
+  } catch (const UsageError& error) {  // a crop that does not fit the photo
+    err << "zumo-batch: " << error.what() << "\n"
+        << "使い方は zumo-batch --help で表示されます (see zumo-batch --help)\n";
+    return kExitUsage;
   } catch (const std::bad_alloc&) {
     err << "zumo-batch: " << messages::kOutOfMemory << "\n";
     return kExitFileError;
