@@ -25,6 +25,13 @@ void BM_FrameCrop(benchmark::State& state) {
 }
 BENCHMARK(BM_FrameCrop)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+void BM_FrameCropOneThread(benchmark::State& state) {
+  zumo::SetThreads(zumo::Threads::One);
+  BM_FrameCrop(state);
+  zumo::SetThreads(zumo::Threads::Auto);
+}
+BENCHMARK(BM_FrameCropOneThread)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // 0: a quarter turn clockwise, 1: left and right flipped, 2: top and bottom flipped.
 void BM_FrameTurnFlip(benchmark::State& state) {
   const zumo::Framing framings[] = {{.quarter_turns = 1, .crop = {}},
@@ -33,6 +40,13 @@ void BM_FrameTurnFlip(benchmark::State& state) {
   FrameLoop(state, framings[state.range(0)]);
 }
 BENCHMARK(BM_FrameTurnFlip)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FrameTurnFlipOneThread(benchmark::State& state) {
+  zumo::SetThreads(zumo::Threads::One);
+  BM_FrameTurnFlip(state);
+  zumo::SetThreads(zumo::Threads::Auto);
+}
+BENCHMARK(BM_FrameTurnFlipOneThread)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Straightened by the argument in tenths of a degree.
 void BM_Straighten(benchmark::State& state) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "imaging/detail/RowBands.h"
 #include "platform/Simd.h"
 #include "platform/Threads.h"
 
@@ -379,14 +380,17 @@ Bitmap TurnUpright(const Bitmap& stored, Orientation orientation) {
   const std::uint8_t* src = stored.Bits();
   const std::ptrdiff_t stride = stored.Stride();
   const std::size_t row_bytes = 3 * static_cast<std::size_t>(w);
-  for (int y = 0; y < h; ++y) {
-    const bool from_bottom = orientation != Orientation::MirrorLeftRight;
-    const std::uint8_t* s = src + stride * (from_bottom ? h - 1 - y : y);
-    if (orientation == Orientation::MirrorTopBottom)
-      std::memcpy(dst + stride * y, s, row_bytes);
-    else
-      MirrorRow(dst + stride * y, s, w);
-  }
+  // Rows are independent: two bands, one per thread, when the picture is large.
+  detail::RunRowBands(h, static_cast<std::size_t>(stride) * h, [&](int first, int last) {
+    for (int y = first; y < last; ++y) {
+      const bool from_bottom = orientation != Orientation::MirrorLeftRight;
+      const std::uint8_t* s = src + stride * (from_bottom ? h - 1 - y : y);
+      if (orientation == Orientation::MirrorTopBottom)
+        std::memcpy(dst + stride * y, s, row_bytes);
+      else
+        MirrorRow(dst + stride * y, s, w);
+    }
+  });
   return upright;
 }
 

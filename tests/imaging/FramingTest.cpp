@@ -165,6 +165,21 @@ TEST(Framing, StagesRunInOrderAndIdentityIsFree) {
                                                           Straighten(TurnAndFlip(photo, 3, true, false), -57).Height()}));
 }
 
+TEST(Framing, ALargeCropCopiesItsRowsOnEveryPath) {
+  // Above the size from which rows are streamed past the caches; odd offsets and widths.
+  const Bitmap photo = test::RandomBitmap(2003, 1501, 11);
+  const CropRect crop{1, 3, 2001, 1497};
+  for (const Threads threads : {Threads::One, Threads::Two}) {
+    SetThreads(threads);
+    const Bitmap cropped = CropBitmap(photo, crop);
+    bool same = cropped.Width() == crop.width && cropped.Height() == crop.height;
+    for (int y = 0; same && y < crop.height; ++y)
+      same = std::equal(cropped.ScanLine(y), cropped.ScanLine(y) + 3 * crop.width, photo.ScanLine(crop.y + y) + 3 * crop.x);
+    EXPECT_TRUE(same) << (threads == Threads::Two ? "two threads" : "one thread");
+  }
+  SetThreads(Threads::Auto);
+}
+
 // A photo as djpeg decodes it: the test picture through cjpeg, back with djpeg to a BMP.
 class FramingOnPhoto : public ::testing::Test {
  protected:
