@@ -59,6 +59,6 @@ void BM_StraightenOneThread(benchmark::State& state) {
   BM_Straighten(state);
   zumo::SetThreads(zumo::Threads::Auto);
 }
-BENCHMARK(BM_StraightenOneThread)->Arg(30)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StraightenOneThread)->Arg(30)->Arg(-125)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
