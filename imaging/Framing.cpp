@@ -48,14 +48,34 @@ constexpr Move Then(const Move& first, const Move& second) {
           first.c * second.a + first.d * second.c, first.c * second.b + first.d * second.d};
 }
 
-Orientation MoveOf(int quarter_turns, bool flip_horizontal, bool flip_vertical) {
+Move MoveOf(int quarter_turns, bool flip_horizontal, bool flip_vertical) {
   Move move = kMoves[1];
   for (int i = 0; i < quarter_turns; ++i) move = Then(move, kMoves[static_cast<int>(Orientation::TurnClockwise)]);
   if (flip_horizontal) move = Then(move, kMoves[static_cast<int>(Orientation::MirrorLeftRight)]);
   if (flip_vertical) move = Then(move, kMoves[static_cast<int>(Orientation::MirrorTopBottom)]);
+  return move;
+}
+
+Orientation OrientationOf(const Move& move) {
   int tag = 1;
   while (!(kMoves[tag] == move)) ++tag;
   return static_cast<Orientation>(tag);
+}
+
+// The rectangle of a `source`-sized picture that `move` takes onto `rect` of its result.
+CropRect SourceOf(const CropRect& rect, const Move& move, FrameSize source) {
+  const bool swaps = move.a == 0;
+  const int result_w = swaps ? source.height : source.width, result_h = swaps ? source.width : source.height;
+  // In doubled coordinates about the centres, so that every position is a whole number.
+  auto corner = [&](int x, int y, int& sx, int& sy) {
+    const int u = 2 * x - (result_w - 1), v = 2 * y - (result_h - 1);
+    sx = (move.a * u + move.b * v + source.width - 1) / 2;
+    sy = (move.c * u + move.d * v + source.height - 1) / 2;
+  };
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  corner(rect.x, rect.y, x0, y0);
+  corner(rect.x + rect.width - 1, rect.y + rect.height - 1, x1, y1);
+  return {std::min(x0, x1), std::min(y0, y1), std::abs(x1 - x0) + 1, std::abs(y1 - y0) + 1};
 }
 
 // sin and cos of x (0 <= x <= pi / 4) by their series, summed from the smallest term.
@@ -199,7 +219,7 @@ CropRect ResolveCrop(const Crop& crop, FrameSize size) {
 }
 
 Bitmap TurnAndFlip(const Bitmap& picture, int quarter_turns, bool flip_horizontal, bool flip_vertical) {
-  return TurnUpright(picture, MoveOf(quarter_turns & 3, flip_horizontal, flip_vertical));
+  return TurnUpright(picture, OrientationOf(MoveOf(quarter_turns & 3, flip_horizontal, flip_vertical)));
 }
 
 Bitmap CropBitmap(const Bitmap& picture, const CropRect& crop) {
@@ -233,13 +253,15 @@ Bitmap Straighten(const Bitmap& turned, int tenths) {
 
 Bitmap Frame(const Bitmap& upright_photo, const Framing& framing) {
   if (const std::string problem = FramingProblem(framing); !problem.empty()) throw Error(problem);
-  const Bitmap turned =
-      TurnAndFlip(upright_photo, framing.quarter_turns, framing.flip_horizontal, framing.flip_vertical);
-  const CropRect kept = StraightenedRect({turned.Width(), turned.Height()}, framing.straighten_tenths);
-  const CropRect crop = ResolveCrop(framing.crop, {kept.width, kept.height});
-  if (const std::string problem = CropProblem(crop, {kept.width, kept.height}); !problem.empty()) throw Error(problem);
-  if (framing.straighten_tenths == 0) return CropBitmap(turned, crop);
-  return StraightenPart(turned, framing.straighten_tenths, crop);
+  const FrameSize photo{upright_photo.Width(), upright_photo.Height()};
+  const FrameSize uncropped = UncroppedSize(framing, photo);
+  const CropRect crop = ResolveCrop(framing.crop, uncropped);
+  if (const std::string problem = CropProblem(crop, uncropped); !problem.empty()) throw Error(problem);
+  const Move move = MoveOf(framing.quarter_turns, framing.flip_horizontal, framing.flip_vertical);
+  // Without straightening the crop is cut first and only what it keeps is turned.
+  if (framing.straighten_tenths == 0)
+    return TurnUpright(CropBitmap(upright_photo, SourceOf(crop, move, photo)), OrientationOf(move));
+  return StraightenPart(TurnUpright(upright_photo, OrientationOf(move)), framing.straighten_tenths, crop);
 }
 
 }  // namespace zumo

@@ -222,6 +222,10 @@ TEST_F(FramingOnPhoto, TurnsFlipsAndCropsEqualImageMagick) {
       {{.crop = CropRect{332, 250, 1, 1}}, "-crop 1x1+332+250 +repage"},
       {{.quarter_turns = 1, .flip_vertical = true, .crop = CropRect{5, 40, 245, 77}},
        "-rotate 90 -flip -crop 245x77+5+40 +repage"},
+      {{.quarter_turns = 2, .flip_horizontal = true, .crop = CropRect{0, 9, 100, 231}},
+       "-rotate 180 -flop -crop 100x231+0+9 +repage"},
+      {{.quarter_turns = 3, .flip_horizontal = true, .crop = CropRect{250, 1, 1, 332}},
+       "-rotate 270 -flop -crop 1x332+250+1 +repage"},
       {{.crop = CropRatio{1, 1}}, "-crop 251x251+41+0 +repage"},
       {{.quarter_turns = 1, .crop = CropRatio{16, 9}}, "-rotate 90 -crop 251x141+0+96 +repage"},
   };
