@@ -20,8 +20,8 @@ bool SameStore(const std::optional<Bitmap>& a, const std::optional<Bitmap>& b) {
 // Calls `visit` with every bitmap a state holds.
 template <class Visit>
 void ForEachBitmap(const WindowState& state, Visit&& visit) {
-  for (const std::optional<Bitmap>& store : state.stores)
-    if (store) visit(*store);
+  for (const StoreField store : kStoreFields)
+    if (state.*store) visit(*(state.*store));
   visit(state.work);
   if (state.compare_picture) visit(*state.compare_picture);
 }
@@ -33,11 +33,11 @@ std::size_t BufferBytes(const Bitmap& bitmap) {
 }  // namespace
 
 bool SameState(const WindowState& a, const WindowState& b) {
-  if (a.active_group != b.active_group || a.sliders != b.sliders || a.size_preset != b.size_preset ||
-      a.recipes != b.recipes || a.metadata != b.metadata)
+  if (a.active_group != b.active_group || a.sliders != b.sliders || a.size != b.size || a.recipes != b.recipes ||
+      a.metadata != b.metadata)
     return false;
-  for (std::size_t i = 0; i < a.stores.size(); ++i)
-    if (!SameStore(a.stores[i], b.stores[i])) return false;
+  for (const StoreField store : kStoreFields)
+    if (!SameStore(a.*store, b.*store)) return false;
   return SameBitmap(a.work, b.work);
 }
 

@@ -91,7 +91,7 @@ bool SettingTakesValue(std::string_view option) {
 
 // A step with its value as the command line writes it: "R,G,B", "WxH" (or "WXH"), or one value.
 Step ValueStep(const StepInfo& info, const std::string& option, std::string_view value) {
-  Step step{info.kind};
+  Step step = DefaultStep(info);
   std::vector<std::string_view> parts{value};
   std::string lowered;
   if (info.value == StepValue::Triple) {
@@ -157,7 +157,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
     }
     const StepInfo* const step = StepOption(arg);
     if (step && step->value == StepValue::None) {
-      options.steps.push_back(Step{step->kind});
+      options.steps.push_back(DefaultStep(*step));
       continue;
     }
 

@@ -8,14 +8,13 @@
 #include <vector>
 
 #include "Lib/common/SizeStep.h"
-#include "Lib/recipe/Steps.h"
+#include "Lib/recipe/Recipe.h"
 #include "photofiles/PhotoFile.h"
 
 namespace zumo::batch {
 
-// The steps of the command line are the engine's steps as data.
+// The steps of the command line are the engine's steps as values.
 using zumo::Step;
-using zumo::StepKind;
 
 struct Options {
   bool help = false;
@@ -36,6 +35,8 @@ struct Options {
   bool lossless = false;  // --lossless: WebP only
   std::optional<std::uint64_t> seed;
   std::vector<Step> steps;
+  // The size and the steps as one recipe, the form every photo is developed by.
+  Recipe ToRecipe() const { return Recipe{size, steps}; }
   // A recipe to run before the steps (its size and its steps): from a recipe file, or from
   // the comment of a JPEG the window saved. At most one; not with --size.
   std::string recipe_file;

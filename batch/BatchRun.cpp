@@ -10,10 +10,8 @@
 #include <set>
 #include <thread>
 
-#include "Lib/common/BitmapUtils.h"
-#include "Lib/common/SizeStep.h"
+#include "Lib/recipe/Develop.h"
 #include "Lib/recipe/Recipe.h"
-#include "imaging/Techniques.h"
 #include "photofiles/PhotoFile.h"
 #include "platform/Error.h"
 
@@ -33,9 +31,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 void RunOne(const Options& options, const std::string& input, const std::string& output,
             const std::function<void()>& before_slow_save = {}) {
   const Photo photo = ReadPhoto(input, 24, options.as_stored ? Turning::AsStored : Turning::Upright);
-  const Bitmap sized = BringToPreset(photo.picture, options.size);
   TABitmap work;
-  const Bitmap result = ApplySteps(work, sized, options.steps);
+  const Bitmap result = Develop(work, photo.picture, options.ToRecipe());
   OutputSettings settings;
   settings.quality = options.quality_given ? options.quality : 0;  // 0: the kind's own default
   settings.lossless = options.lossless;

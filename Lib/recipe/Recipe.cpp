@@ -56,7 +56,7 @@ std::vector<std::string_view> Words(std::string_view line) {
 Step ParseStepLine(const std::vector<std::string_view>& words, const std::string& where) {
   const StepInfo* const info = FindStep(words[0]);
   if (info == nullptr) throw Error(where + "不明な処理です: " + Quoted(words[0]));
-  Step step{info->kind};
+  Step step = DefaultStep(*info);
   std::vector<bool> seen(static_cast<std::size_t>(info->parameter_count), false);
   for (std::size_t w = 1; w < words.size(); ++w) {
     const std::string_view word = words[w];
@@ -77,7 +77,7 @@ Step ParseStepLine(const std::vector<std::string_view>& words, const std::string
     }
   }
   for (int p = 0; p < info->parameter_count; ++p)
-    if (!seen[static_cast<std::size_t>(p)])
+    if (!seen[static_cast<std::size_t>(p)] && !info->parameters[static_cast<std::size_t>(p)].optional)
       throw Error(where + std::string(info->name) + " には " +
                   std::string(info->parameters[static_cast<std::size_t>(p)].name) + "=… が必要です");
   return step;
@@ -89,10 +89,11 @@ std::string FormatRecipe(const Recipe& recipe) {
   std::string text = std::string(kVersionWord) + " " + std::to_string(kRecipeVersion) + "\n";
   text += std::string(kSizeWord) + " " + std::string(NameOf(recipe.size)) + "\n";
   for (const Step& step : recipe.steps) {
-    const StepInfo& info = InfoOf(step.kind);
+    const StepInfo& info = InfoOf(step);
     text += info.name;
     for (int p = 0; p < info.parameter_count; ++p)
-      text.append(" ").append(info.parameters[static_cast<std::size_t>(p)].name).append("=").append(ParameterText(step, p));
+      if (const std::optional<std::string> value = ParameterText(step, p))
+        text.append(" ").append(info.parameters[static_cast<std::size_t>(p)].name).append("=").append(*value);
     text += "\n";
   }
   return text;

@@ -11,7 +11,7 @@
 namespace zumo {
 
 // How a picture was made from the loaded photo: brought to a size preset, then the steps in
-// order. Replaying it (BringToPreset, then ApplySteps) gives the picture byte for byte.
+// order. Developing the photo by it (Develop.h) gives the picture byte for byte.
 struct Recipe {
   SizePreset size = SizePreset::AsLoaded;
   std::vector<Step> steps;
@@ -24,6 +24,7 @@ struct Recipe {
 //   shift-rgb red=-10 green=0 blue=4
 //   zumo
 //   technique name=omakase      one step a line: its name, then every parameter as name=value
+//   technique name=furusugi seed=8731  a step that adds noise may name the noise's seed
 // Blank lines and lines starting with # are ignored; so is a UTF-8 byte-order mark.
 inline constexpr int kRecipeVersion = 1;
 // Far above any recipe made by hand or by the window; a longer text is refused unread.

@@ -260,4 +260,22 @@ TEST_F(RecipeWindow, ABadRecipeIsReportedWithItsLineAndChangesNothing) {
   EXPECT_EQ(form.History().Steps(), steps + 1) << "only the slider's gesture, closed by the command";
 }
 
+// 古杉's noise is drawn from the clock in the window, as ever; its recipe records the seed it
+// drew, so the tool replays the picture without being given one.
+TEST_F(RecipeWindow, FurusugiReplaysFromItsRecipeWithoutASeed) {
+  TABitmap::FixNoiseSeed(std::nullopt);
+  Load(320, 240);
+  Technique(ui().RadioButton3);
+  const Bitmap first = Shown();
+  const std::string recipe = SaveRecipe("furusugi.zumo");
+  EXPECT_NE(FileText(recipe).find("technique name=furusugi seed="), std::string::npos) << FileText(recipe);
+  const std::string out = dir.File("replayed.bmp");
+  ASSERT_EQ(Batch({QStringLiteral("--recipe"), QString::fromStdString(recipe), QString::fromStdString(dir.File("photo.bmp")),
+                   QString::fromStdString(out)}),
+            0);
+  EXPECT_TRUE(SamePixels(zumo::ReadPhotoFile(out), first));
+  Technique(ui().RadioButton3);
+  EXPECT_FALSE(SamePixels(Shown(), first)) << "a second run draws new noise";
+}
+
 }  // namespace
