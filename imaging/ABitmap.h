@@ -28,9 +28,7 @@ class TABitmap : public Bitmap {
   explicit TABitmap(const Bitmap& other);
   ~TABitmap() override;
 
-  void Assign(const Bitmap& source) override;
   std::unique_ptr<Bitmap> NewInstance() const override;
-  void LoadFromFile(const std::string& path) override;
 
   // Width first, then height.
   void SetSize(int W, int H);

@@ -95,7 +95,6 @@ std::uint64_t TABitmap::NewNoiseSeed() noexcept {
 void TABitmap::AddNoise(Bitmap& Target, std::uint8_t N) { AddNoise(Target, N, std::nullopt); }
 
 void TABitmap::AddNoise(Bitmap& Target, std::uint8_t N, std::optional<std::uint64_t> chosen_seed) {
-  Target.SetPixelFormat24();
   const std::uint64_t seed = chosen_seed ? *chosen_seed : NewNoiseSeed();
   // Draws from 0..0 are all 0: nothing would change.
   if (N <= 1 || Target.Empty()) return;
