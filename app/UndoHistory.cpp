@@ -56,7 +56,7 @@ std::size_t UndoHistory::HeldBytes(const WindowState& current) const {
   std::unordered_set<const std::uint8_t*> seen;
   ForEachBitmap(current, [&seen](const Bitmap& bitmap) { seen.insert(bitmap.Bits()); });
   std::size_t bytes = 0;
-  for (const Step& step : steps_) {
+  for (const Entry& step : steps_) {
     for (const WindowState* state : {&step.before, &step.after})
       ForEachBitmap(*state, [&](const Bitmap& bitmap) {
         if (bitmap.Bits() != nullptr && seen.insert(bitmap.Bits()).second) bytes += BufferBytes(bitmap);

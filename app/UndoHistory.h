@@ -88,12 +88,12 @@ class UndoHistory {
   std::size_t MaxSteps() const noexcept { return max_steps_; }
 
  private:
-  struct Step {
+  struct Entry {
     WindowState before, after;
   };
   void Trim(const WindowState& current);
 
-  std::deque<Step> steps_;
+  std::deque<Entry> steps_;
   std::size_t done_ = 0;  // steps_[0, done_) are done, the rest can be redone
   std::size_t max_bytes_ = kDefaultMaxBytes;
   std::size_t max_steps_ = kDefaultMaxSteps;

@@ -137,20 +137,20 @@ void TForm1::LoadStoredPictures() {
 }
 
 void TForm1::BindEvents() {
-  auto bind_click = [this](zumo::TImage* button, void (TForm1::*handler)(), Step step) {
+  auto bind_click = [this](zumo::TImage* button, void (TForm1::*handler)(), Undoable undoable) {
     connect(button, &zumo::TImage::clicked, this,
-            [this, handler, step] { RunHandler([this, handler] { (this->*handler)(); }, step); });
+            [this, handler, undoable] { RunHandler([this, handler] { (this->*handler)(); }, undoable); });
   };
-  bind_click(ui->RGButton1, &TForm1::RGButton1Click, Step::None);
-  bind_click(ui->RGButton2, &TForm1::RGButton2Click, Step::Action);
-  bind_click(ui->RGButton3, &TForm1::RGButton3Click, Step::None);
-  bind_click(ui->RGButton4, &TForm1::RGButton4Click, Step::Action);
-  bind_click(ui->RGButton5, &TForm1::RGButton5Click, Step::Action);
+  bind_click(ui->RGButton1, &TForm1::RGButton1Click, Undoable::None);
+  bind_click(ui->RGButton2, &TForm1::RGButton2Click, Undoable::Action);
+  bind_click(ui->RGButton3, &TForm1::RGButton3Click, Undoable::None);
+  bind_click(ui->RGButton4, &TForm1::RGButton4Click, Undoable::Action);
+  bind_click(ui->RGButton5, &TForm1::RGButton5Click, Undoable::Action);
 
   // A size preset reacts only when the selection moves to it.
   auto bind_preset = [this](QRadioButton* button, void (TForm1::*handler)()) {
     connect(button, &QRadioButton::toggled, this, [this, handler](bool checked) {
-      if (checked) RunHandler([this, handler] { (this->*handler)(); }, Step::Action);
+      if (checked) RunHandler([this, handler] { (this->*handler)(); }, Undoable::Action);
     });
   };
   bind_preset(ui->RadioButton8, &TForm1::RadioButton8Click);
@@ -160,7 +160,7 @@ void TForm1::BindEvents() {
 
   auto bind_change = [this](QSlider* slider, void (TForm1::*handler)()) {
     connect(slider, &QSlider::valueChanged, this,
-            [this, handler, slider] { RunHandler([this, handler] { (this->*handler)(); }, Step::Slider, slider); });
+            [this, handler, slider] { RunHandler([this, handler] { (this->*handler)(); }, Undoable::Slider, slider); });
   };
   bind_change(ui->TrackBar1, &TForm1::TrackBar1Change);
   bind_change(ui->TrackBar2, &TForm1::TrackBar2Change);
@@ -172,7 +172,7 @@ void TForm1::BindEvents() {
 }
 
 template <class Handler>
-void TForm1::RunHandler(Handler&& handler, Step step, QSlider* sender) {
+void TForm1::RunHandler(Handler&& handler, Undoable undoable, QSlider* sender) {
   if (handler_depth_ > 0) {
     // Re-entered from Set_Int: let Set_Int raise the error in the outer handler.
     try {
@@ -185,12 +185,12 @@ void TForm1::RunHandler(Handler&& handler, Step step, QSlider* sender) {
   // The state before the step. A further change of the slider whose gesture is going on
   // belongs to that gesture; anything else closes it first.
   std::optional<zumo::app::WindowState> before;
-  const bool gesture_goes_on = step == Step::Slider && sender == gesture_slider_ && gesture_before_;
+  const bool gesture_goes_on = undoable == Undoable::Slider && sender == gesture_slider_ && gesture_before_;
   if (!gesture_goes_on) {
     CloseGesture();
     // A slider or size choice has already moved when its handler runs; the state still
     // holds the position before the change.
-    if (step != Step::None) before = CaptureState();
+    if (undoable != Undoable::None) before = CaptureState();
   }
   QString message;
   ++handler_depth_;
@@ -203,8 +203,8 @@ void TForm1::RunHandler(Handler&& handler, Step step, QSlider* sender) {
   }
   --handler_depth_;
   nested_error_ = nullptr;
-  if (before && step != Step::Slider) RecordStep(*before);
-  if (before && step == Step::Slider) {
+  if (before && undoable != Undoable::Slider) RecordStep(*before);
+  if (before && undoable == Undoable::Slider) {
     gesture_slider_ = sender;
     gesture_before_ = std::move(before);
     qApp->installEventFilter(this);  // the gesture ends with the user's next other input
@@ -280,11 +280,11 @@ void TForm1::OpenNamedPhoto(const QString& path) {
 }
 
 void TForm1::SaveAs() {
-  RunHandler([this] { SaveAsNow(); }, Step::None);
+  RunHandler([this] { SaveAsNow(); }, Undoable::None);
 }
 
 void TForm1::SaveRecipe() {
-  RunHandler([this] { SaveRecipeNow(); }, Step::None);
+  RunHandler([this] { SaveRecipeNow(); }, Undoable::None);
 }
 
 void TForm1::ApplyRecipe() {

@@ -157,7 +157,7 @@ class TForm1 : public QWidget {
   void LoadStoredPictures();
   void BindEvents();
   // What an outermost handler is to the undo history.
-  enum class Step {
+  enum class Undoable {
     None,        // no step: save, quit
     Action,      // one step: load, size choice, filter, technique, recipe
     Slider,      // part of the gesture on the sending slider
@@ -165,9 +165,9 @@ class TForm1 : public QWidget {
   // Runs one event handler. An error that ends the outermost handler goes to the error
   // report and the window goes on; an error in a handler re-entered from Set_Int is kept
   // and raised again in Set_Int, so it ends the outer handler as well. The outermost
-  // handler is recorded as `step`, failed or not.
+  // handler is recorded as `undoable` says, failed or not.
   template <class Handler>
-  void RunHandler(Handler&& handler, Step step = Step::Action, QSlider* sender = nullptr);
+  void RunHandler(Handler&& handler, Undoable undoable = Undoable::Action, QSlider* sender = nullptr);
   void RecordStep(const zumo::app::WindowState& before);
   // Undo and redo: `can` says whether the history can move, `move` moves it.
   void GoThroughHistory(bool (zumo::app::UndoHistory::*can)() const noexcept,
