@@ -3,6 +3,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "Lib/recipe/FramingText.h"
 #include "platform/Bitmap.h"
 
 namespace zumo::batch {
@@ -84,64 +85,25 @@ const StepInfo* StepOption(std::string_view option) {
 bool SettingTakesValue(std::string_view option) {
   static constexpr std::string_view kNames[] = {
       "--size",   "--quality", "--seed",        "--output-folder", "--format", "--recipe", "--recipe-from",
-      "--print-recipe", "--turn", "--flip", "--straighten", "--crop", "--crop-ratio"};
+      "--print-recipe", "--write-recipe", "--turn", "--flip", "--straighten", "--crop", "--crop-ratio"};
   for (std::string_view name : kNames)
     if (option == name) return true;
   return false;
 }
 
-// A whole number as written: an optional minus sign and digits, nothing else.
-int ParseWhole(std::string_view text, const std::string& option) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size())
-    Fail(option + " の値 \"" + std::string(text) + "\" は整数ではありません");
-  return value;
-}
-
-int ParseTurn(std::string_view text) {
-  if (text == "90") return 1;
-  if (text == "180") return 2;
-  if (text == "270") return 3;
-  Fail("--turn の値 \"" + std::string(text) + "\" は使えません (90, 180, 270: 時計回り)");
-}
-
-// Degrees with at most one decimal ("-2", "3.5") as tenths; the range is checked with the
-// rest of the framing.
-int ParseDegrees(std::string_view text) {
-  const std::string shown(text);
-  std::string_view digits = text;
-  const bool negative = digits.starts_with('-');
-  if (negative || digits.starts_with('+')) digits.remove_prefix(1);
-  int tenth = 0;
-  if (const std::size_t dot = digits.find('.'); dot != std::string_view::npos) {
-    const std::string_view fraction = digits.substr(dot + 1);
-    if (fraction.size() != 1 || fraction[0] < '0' || fraction[0] > '9')
-      Fail("--straighten の値 \"" + shown + "\" は小数一桁までの度数で指定してください (例 -2.5)");
-    tenth = fraction[0] - '0';
-    digits = digits.substr(0, dot);
+// A framing value read by the recipes' own readers; their refusals are usage errors.
+template <class Reader>
+auto FramingValue(Reader read, std::string_view text, const std::string& option) {
+  try {
+    return read(text, option);
+  } catch (const StepValueError& error) {
+    Fail(error.what());
   }
-  const bool plain = !digits.empty() && digits.size() <= 3 &&
-                     digits.find_first_not_of("0123456789") == std::string_view::npos;
-  if (!plain) Fail("--straighten の値 \"" + shown + "\" は小数一桁までの度数で指定してください (例 -2.5)");
-  const int tenths = std::stoi(std::string(digits)) * 10 + tenth;
-  return negative ? -tenths : tenths;
-}
-
-CropRect ParseCrop(std::string_view text) {
-  const auto parts = SplitExactly(text, ',', 4, "--crop", "X,Y,幅,高さ (例 0,0,1600,1200)");
-  return {ParseWhole(parts[0], "--crop"), ParseWhole(parts[1], "--crop"), ParseWhole(parts[2], "--crop"),
-          ParseWhole(parts[3], "--crop")};
-}
-
-CropRatio ParseRatio(std::string_view text) {
-  const auto parts = SplitExactly(text, ':', 2, "--crop-ratio", "幅:高さ (例 4:3)");
-  return {ParseWhole(parts[0], "--crop-ratio"), ParseWhole(parts[1], "--crop-ratio")};
 }
 
 // A step with its value as the command line writes it: "R,G,B", "WxH" (or "WXH"), or one value.
 Step ValueStep(const StepInfo& info, const std::string& option, std::string_view value) {
-  Step step{info.kind};
+  Step step = DefaultStep(info);
   std::vector<std::string_view> parts{value};
   std::string lowered;
   if (info.value == StepValue::Triple) {
@@ -208,7 +170,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
     }
     const StepInfo* const step = StepOption(arg);
     if (step && step->value == StepValue::None) {
-      options.steps.push_back(Step{step->kind});
+      options.steps.push_back(DefaultStep(*step));
       continue;
     }
 
@@ -242,27 +204,30 @@ Options ParseArguments(const std::vector<std::string>& args) {
       if (args.size() != 2) Fail("--print-recipe は写真一つだけと指定してください: zumo-batch --print-recipe 写真.jpg");
       options.print_recipe = value;
       return options;
+    } else if (arg == "--write-recipe") {
+      if (!options.write_recipe.empty()) Fail("--write-recipe が二度指定されています");
+      if (value.empty()) Fail(arg + " の値が空です");
+      options.write_recipe = value;
     } else if (arg == "--turn") {
       if (turn_seen) Fail("--turn が二度指定されています");
       turn_seen = true;
-      options.framing.quarter_turns = ParseTurn(value);
+      options.framing.quarter_turns = FramingValue(ReadTurn, value, arg);
     } else if (arg == "--flip") {
-      if (value != "horizontal" && value != "vertical")
-        Fail("--flip の値 \"" + value + "\" は使えません (horizontal, vertical)");
-      bool& flip = value == "horizontal" ? options.framing.flip_horizontal : options.framing.flip_vertical;
+      bool& flip = FramingValue(ReadFlipIsHorizontal, value, arg) ? options.framing.flip_horizontal
+                                                                   : options.framing.flip_vertical;
       if (flip) Fail("--flip " + value + " が二度指定されています");
       flip = true;
     } else if (arg == "--straighten") {
       if (straighten_seen) Fail("--straighten が二度指定されています");
       straighten_seen = true;
-      options.framing.straighten_tenths = ParseDegrees(value);
+      options.framing.straighten_tenths = FramingValue(ReadDegrees, value, arg);
     } else if (arg == "--crop" || arg == "--crop-ratio") {
       if (!std::holds_alternative<std::monostate>(options.framing.crop))
         Fail("切り抜きは一つだけ指定してください (--crop か --crop-ratio)");
       if (arg == "--crop")
-        options.framing.crop = ParseCrop(value);
+        options.framing.crop = FramingValue(ReadCropNumbers, value, arg);
       else
-        options.framing.crop = ParseRatio(value);
+        options.framing.crop = FramingValue(ReadRatio, value, arg);
     } else if (arg == "--size") {
       if (size_seen) Fail("--size が二度指定されています");
       size_seen = true;
@@ -285,6 +250,8 @@ Options ParseArguments(const std::vector<std::string>& args) {
   if (const std::string problem = FramingProblem(options.framing); !problem.empty()) Fail(problem);
   const bool with_recipe = !options.recipe_file.empty() || !options.recipe_photo.empty();
   if (size_seen && with_recipe) Fail("--size はレシピと一緒には指定できません (大きさはレシピが決めます)");
+  if (options.framing != Framing{} && with_recipe)
+    Fail("--turn, --flip, --straighten, --crop, --crop-ratio はレシピと一緒には指定できません (フレーミングはレシピが決めます)");
   // A recipe describes the photo as the window shows it: upright.
   if (options.as_stored && with_recipe) Fail("--as-stored はレシピと一緒には指定できません");
   if (!options.output_folder.empty()) {
@@ -295,6 +262,8 @@ Options ParseArguments(const std::vector<std::string>& args) {
     return options;
   }
   if (format_seen) Fail("--format は --output-folder と一緒に指定してください");
+  // Only a recipe to write: nothing is read or saved.
+  if (!options.write_recipe.empty() && files.empty()) return options;
   if (files.size() < 2) Fail("入力ファイルと出力ファイルを指定してください");
   if (files.size() > 2) Fail("ファイル名が多すぎます: " + files[2]);
   options.input = files[0];
@@ -397,6 +366,10 @@ brings it to a size, runs the steps in the order given on the whole picture and 
                                   レシピを先にかけます / the same with the recipe a photo
                                   saved by the window carries (JPEG, PNG, WebP, AVIF)
   --print-recipe PHOTO            その写真のレシピを表示します / prints that recipe
+  --write-recipe FILE             指定したフレーミング・大きさ・処理をレシピ (.zumo) に書きます。
+                                  入力と出力を省くとレシピだけを書きます / writes the framing,
+                                  size and steps given as a recipe file; without INPUT and
+                                  OUTPUT only the recipe is written
 
 処理 / Steps (一つの処理を何度でも指定できます / any step may repeat)
 )";

@@ -8,15 +8,14 @@
 #include <vector>
 
 #include "Lib/common/SizeStep.h"
-#include "Lib/recipe/Steps.h"
+#include "Lib/recipe/Recipe.h"
 #include "imaging/Framing.h"
 #include "photofiles/PhotoFile.h"
 
 namespace zumo::batch {
 
-// The steps of the command line are the engine's steps as data.
+// The steps of the command line are the engine's steps as values.
 using zumo::Step;
-using zumo::StepKind;
 
 struct Options {
   bool help = false;
@@ -40,12 +39,17 @@ struct Options {
   // before the size, wherever they stand on the command line.
   Framing framing;
   std::vector<Step> steps;
+  // The framing, the size and the steps as one recipe, the form every photo is developed by.
+  Recipe ToRecipe() const { return Recipe{size, steps, framing}; }
   // A recipe to run before the steps (its size and its steps): from a recipe file, or from
   // the comment of a JPEG the window saved. At most one; not with --size.
   std::string recipe_file;
   std::string recipe_photo;
   // --print-recipe: print the recipe this JPEG carries, do nothing else.
   std::string print_recipe;
+  // --write-recipe: write the recipe of the framing, size and steps (after a recipe asked
+  // for) to this file; with no file names, that is all the run does.
+  std::string write_recipe;
   std::string input;
   std::string output;
   SaveFormat format = SaveFormat::Bmp;

@@ -10,10 +10,8 @@
 #include <set>
 #include <thread>
 
-#include "Lib/common/BitmapUtils.h"
-#include "Lib/common/SizeStep.h"
+#include "Lib/recipe/Develop.h"
 #include "Lib/recipe/Recipe.h"
-#include "imaging/Techniques.h"
 #include "photofiles/PhotoFile.h"
 #include "platform/Error.h"
 
@@ -34,9 +32,8 @@ void RunOne(const Options& options, const std::string& input, const std::string&
             const std::function<void()>& before_slow_save = {}) {
   const Photo photo = ReadPhoto(input, 24, options.as_stored ? Turning::AsStored : Turning::Upright);
   CheckFramingFits(options.framing, photo.picture);
-  const Bitmap sized = BringToPreset(Frame(photo.picture, options.framing), options.size);
   TABitmap work;
-  const Bitmap result = ApplySteps(work, sized, options.steps);
+  const Bitmap result = Develop(work, photo.picture, options.ToRecipe());
   OutputSettings settings;
   settings.quality = options.quality_given ? options.quality : 0;  // 0: the kind's own default
   settings.lossless = options.lossless;
@@ -45,13 +42,14 @@ void RunOne(const Options& options, const std::string& input, const std::string&
   WriteOutputFile(result, output, options.format, settings);
 }
 
-// The recipe asked for, put in front: its size becomes the size, its steps come before the
-// command line's. Raises when the recipe cannot be read.
+// The recipe asked for, put in front: its framing and size become the framing and size, its
+// steps come before the command line's. Raises when the recipe cannot be read.
 void PutRecipeFirst(Options& options) {
   if (options.recipe_file.empty() && options.recipe_photo.empty()) return;
   Recipe recipe = options.recipe_file.empty() ? ReadRecipeFromPhoto(options.recipe_photo)
                                               : ReadRecipeFile(options.recipe_file);
   options.size = recipe.size;
+  options.framing = recipe.framing;
   recipe.steps.insert(recipe.steps.end(), options.steps.begin(), options.steps.end());
   options.steps = std::move(recipe.steps);
 }
@@ -161,6 +159,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       return kExitSuccess;
     }
     PutRecipeFirst(options);
+    if (!options.write_recipe.empty()) {
+      WriteRecipeFile(options.ToRecipe(), options.write_recipe);
+      if (options.input.empty() && options.inputs.empty()) return kExitSuccess;
+    }
   } catch (const std::exception& error) {
     err << "zumo-batch: " << error.what() << "\n";
     return kExitFileError;

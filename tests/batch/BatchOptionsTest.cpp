@@ -32,21 +32,21 @@ TEST(ParseArguments, SettingsAndStepsInTheirOrder) {
   EXPECT_EQ(o.quality, 90);
   EXPECT_EQ(o.seed, 18446744073709551615ull);
   EXPECT_EQ(o.format, SaveFormat::Jpeg);
-  const StepKind kinds[] = {StepKind::ShiftRgb, StepKind::Contrast, StepKind::Brightness, StepKind::Grayscale,
-                            StepKind::Desaturate, StepKind::Noise, StepKind::Gamma, StepKind::BoxBlur,
-                            StepKind::Sharpen, StepKind::Rank, StepKind::Edge, StepKind::Resample,
-                            StepKind::Zumo, StepKind::Technique};
-  ASSERT_EQ(o.steps.size(), std::size(kinds));
-  for (std::size_t i = 0; i < o.steps.size(); ++i) EXPECT_EQ(o.steps[i].kind, kinds[i]) << i;
-  EXPECT_EQ(o.steps[0].ints, (std::array<int, 3>{-255, 0, 255}));
-  EXPECT_EQ(o.steps[1].ints[0], -100);
-  EXPECT_EQ(o.steps[2].ints[0], -5);
-  EXPECT_DOUBLE_EQ(o.steps[6].real, 1.2);
-  EXPECT_EQ(o.steps[7].ints[0], 90);
-  EXPECT_EQ(o.steps[9].ints[0], 9);
-  EXPECT_EQ(o.steps[11].ints[0], 10922);
-  EXPECT_EQ(o.steps[11].ints[1], 1);
-  EXPECT_EQ(o.steps[13].technique, Technique::Yarisugi);
+  const std::vector<Step> expected = {steps::ShiftRgb{-255, 0, 255},
+                                      steps::Contrast{-100},
+                                      steps::Brightness{-5},
+                                      steps::Grayscale{},
+                                      steps::Desaturate{255},
+                                      steps::Noise{40, std::nullopt},
+                                      steps::Gamma{1.2},
+                                      steps::BoxBlur{90},
+                                      steps::Sharpen{0},
+                                      steps::Rank{9},
+                                      steps::Edge{},
+                                      steps::Resample{10922, 1},
+                                      steps::Zumo{},
+                                      steps::TechniqueChain{Technique::Yarisugi, std::nullopt}};
+  EXPECT_EQ(o.steps, expected);
 }
 
 TEST(ParseArguments, NamesOfEveryPresetAndTechnique) {
@@ -60,7 +60,7 @@ TEST(ParseArguments, NamesOfEveryPresetAndTechnique) {
                                                           {"hadesugi", Technique::Hadesugi},
                                                           {"yarisugi", Technique::Yarisugi}};
   for (const auto& [name, t] : techniques)
-    EXPECT_EQ(ParseArguments({"--technique", name, "a", "b.bmp"}).steps.at(0).technique, t);
+    EXPECT_EQ(ParseArguments({"--technique", name, "a", "b.bmp"}).steps.at(0), Step(steps::TechniqueChain{t, std::nullopt}));
   for (const int q : {90, 85, 80})
     EXPECT_EQ(ParseArguments({"--quality", std::to_string(q), "a", "b.jpg"}).quality, q);
 }

@@ -349,6 +349,26 @@ TEST_F(BatchRun, ARecipeRunsFirstAndFurtherStepsAfterIt) {
   EXPECT_NE(RunTool({"--recipe", bad, input_, dir_.File("x.bmp")}).err.find("2 行目"), std::string::npos);
 }
 
+// A recipe written from the command line alone (framing included) replays that command line.
+TEST_F(BatchRun, WriteRecipeMakesARecipeWithoutAWindow) {
+  const std::string recipe = dir_.File("made.zumo");
+  const std::vector<std::string> look = {"--turn", "270", "--straighten", "2.5", "--crop-ratio", "3:2", "--size", "800",
+                                         "--contrast", "15", "--technique", "furusugi"};
+  std::vector<std::string> write = look;
+  write.insert(write.end(), {"--write-recipe", recipe});
+  ASSERT_EQ(RunTool(write).code, kExitSuccess);
+  EXPECT_EQ(FileBytes(recipe), "zumo-recipe 1\nturn 270\nstraighten 2.5\ncrop-ratio 3:2\nsize 800\n"
+                               "contrast percent=15\ntechnique name=furusugi\n");
+  const std::string by_recipe = dir_.File("by-recipe.bmp"), by_steps = dir_.File("by-steps.bmp");
+  std::vector<std::string> direct = look;
+  direct.insert(direct.end(), {"--seed", "5", input_, by_steps});
+  ASSERT_EQ(RunTool(direct).code, kExitSuccess);
+  ASSERT_EQ(RunTool({"--seed", "5", "--recipe", recipe, input_, by_recipe}).code, kExitSuccess);
+  EXPECT_EQ(FileBytes(by_recipe), FileBytes(by_steps));
+  EXPECT_EQ(RunTool({"--recipe", recipe, "--turn", "90", input_, dir_.File("x.bmp")}).code, kExitUsage)
+      << "the recipe decides the framing";
+}
+
 TEST_F(BatchRun, MissingInputFailsAndKeepsAnExistingOutput) {
   const std::string output = dir_.File("out.bmp");
   { std::ofstream(output, std::ios::binary) << "keep me"; }
