@@ -1,15 +1,11 @@
 #include "photofiles/JpegImage.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <new>
 
 #include <jpeglib.h>
 
@@ -20,10 +16,6 @@
 
 namespace zumo {
 namespace {
-
-// Files larger than this are not photos we could hold anyway (the largest picture we accept
-// is about 1 GB of pixels, and a JPEG of it is smaller than that).
-constexpr std::uintmax_t kMaxFileBytes = 1536ull * 1024 * 1024;
 
 // A progressive file may repeat scans over the whole picture; each one costs a full pass.
 // Real encoders use about ten; hundreds only come from crafted files.
@@ -416,30 +408,6 @@ std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, std::st
     throw Error(JpegErrorMessage(code));
   }
   return std::vector<std::uint8_t>(e.buffer, e.buffer + e.size);
-}
-
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::uintmax_t max_bytes) {
-  const InputFile input = OpenInputFile(path);
-  const auto size = static_cast<std::uintmax_t>(input.info.st_size);
-  if (max_bytes == 0) max_bytes = kMaxFileBytes;
-  if (size > max_bytes)
-    throw Error("ファイル " + path + " は大きすぎます（" + std::to_string(std::max<std::uintmax_t>(1, max_bytes / (1024 * 1024))) +
-                " MB まで）");
-  std::vector<std::uint8_t> bytes;
-  try {
-    bytes.resize(static_cast<std::size_t>(size));
-  } catch (const std::bad_alloc&) {
-    throw Error(messages::kOutOfMemory);
-  }
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pread(input.descriptor.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    // A file that shrank while being read is as damaged as one that cannot be read.
-    if (n <= 0) throw Error(messages::kReadError);
-    done += static_cast<std::size_t>(n);
-  }
-  return bytes;
 }
 
 // ---------------------------------------------------------------- the picture object

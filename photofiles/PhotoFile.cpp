@@ -13,6 +13,7 @@
 #include "photofiles/PngFile.h"
 #include "photofiles/WebpFile.h"
 #include "platform/BmpReader.h"
+#include "platform/InputFile.h"
 
 namespace zumo {
 namespace {

@@ -13,6 +13,7 @@
 #include "photofiles/WebpFile.h"
 #include "photofiles/WebpWriter.h"
 #include "platform/Error.h"
+#include "platform/InputFile.h"
 #include "platform/Utf8.h"
 
 namespace zumo {
