@@ -109,10 +109,16 @@ Bitmap UprightPicture(JpegImage& jpeg, int screen_bits_per_pixel) {
 }
 
 Photo ReadPhoto(const std::string& path, int screen_bits_per_pixel, Turning turning) {
-  Photo photo = ReadStoredPhoto(path, screen_bits_per_pixel, turning);
-  if (turning == Turning::Upright && ConvertToSrgb(photo.picture, photo.metadata.colour))
-    photo.metadata.colour = {};  // the pixels are sRGB now
-  return photo;
+  try {
+    Photo photo = ReadStoredPhoto(path, screen_bits_per_pixel, turning);
+    if (turning == Turning::Upright && ConvertToSrgb(photo.picture, photo.metadata.colour))
+      photo.metadata.colour = {};  // the pixels are sRGB now
+    return photo;
+  } catch (const Error& error) {
+    // Every reader's error leaves with the file attached, its message as the reader gave it.
+    if (!error.File().empty()) throw;
+    throw Error(error.what(), path);
+  }
 }
 
 Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel, Turning turning) {

@@ -33,6 +33,7 @@ enum class Turning { Upright, AsStored };
 // any pixel memory is taken; a photo stored beyond them that fits once turned is decoded in
 // bands), and the colours are converted to sRGB when the file describes others. The
 // metadata is the file's as read, less the colour description once the colours are sRGB.
+// Every Error carries `path` as its File(), its message as the reader gave it.
 Photo ReadPhoto(const std::string& path, int screen_bits_per_pixel = 24, Turning turning = Turning::Upright);
 
 // ReadPhoto's picture alone.
