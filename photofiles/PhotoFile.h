@@ -68,12 +68,12 @@ PhotoMetadata MetadataToSave(const PhotoMetadata& loaded, const Bitmap& picture,
 inline constexpr int kSaveQualities[] = {90, 85, 80};
 inline constexpr int kDefaultSaveQuality = 85;
 
-// Writes the picture as BMP or JPEG through a temporary file that replaces `path` only when
-// complete, so a failed save never destroys the file it was replacing. An empty picture is
-// refused with an Error and nothing is written. `jpeg_quality`, `jpeg_comment` (the text of
-// the file's comment markers) and `metadata` (as MetadataToSave makes it: EXIF, XMP and IPTC)
-// are used for SaveFormat::Jpeg only; a BMP carries none of them. WriteOutputFile writes
-// every kind.
+// The save button's writer (it saves BMP or JPEG): writes the picture in `format` through a
+// temporary file that replaces `path` only when complete, so a failed save never destroys
+// the file it was replacing. An empty picture is refused with an Error and nothing is
+// written. `jpeg_quality`, `jpeg_comment` (the text of the file's comment markers) and
+// `metadata` (as MetadataToSave makes it: EXIF, XMP and IPTC) are used for SaveFormat::Jpeg
+// only; any other kind is written without them. WriteOutputFile takes every kind's settings.
 void WritePhotoFile(const Bitmap& picture, const std::string& path, SaveFormat format,
                     int jpeg_quality = kDefaultSaveQuality, std::string_view jpeg_comment = {},
                     const PhotoMetadata& metadata = {});
