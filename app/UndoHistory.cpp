@@ -23,6 +23,7 @@ void ForEachBitmap(const WindowState& state, Visit&& visit) {
   for (const StoreField store : kStoreFields)
     if (state.*store) visit(*(state.*store));
   visit(state.work);
+  visit(state.photo);
   if (state.compare_picture) visit(*state.compare_picture);
 }
 
@@ -38,7 +39,7 @@ bool SameState(const WindowState& a, const WindowState& b) {
     return false;
   for (const StoreField store : kStoreFields)
     if (!SameStore(a.*store, b.*store)) return false;
-  return SameBitmap(a.work, b.work);
+  return SameBitmap(a.work, b.work) && SameBitmap(a.photo, b.photo);
 }
 
 void UndoHistory::Push(WindowState before, WindowState after) {

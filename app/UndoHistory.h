@@ -32,10 +32,14 @@ struct StoreRecipes {
 // (copy on write), so a copy of the state copies no pixel.
 struct WindowState {
   // The picture stores: Image1 (the shown picture), Image2 (the base of the slider groups),
-  // Image3 (the photo as loaded: upright, sRGB) and Image11 (the filter's and techniques'
-  // scratch). No value: the store still holds its stored start picture (not yet read as a
-  // bitmap).
+  // Image3 (the loaded photo as framed: what the size choices, the techniques and the
+  // recipes start from) and Image11 (the filter's and techniques' scratch). No value: the
+  // store still holds its stored start picture (not yet read as a bitmap).
   std::optional<Bitmap> shown, base, loaded, scratch;
+  // The photo as read (upright, sRGB), before its framing, so that a crop can be widened
+  // again; empty before a load.
+  Bitmap photo;
+  // How the shown picture and the base were made from the photo; both carry the framing.
   StoreRecipes recipes;
   // The loaded photo's metadata, which saved files carry on; null before a photo is loaded.
   std::shared_ptr<const PhotoMetadata> metadata;

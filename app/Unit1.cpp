@@ -171,8 +171,7 @@ void TForm1::BindEvents() {
   bind_change(ui->TrackBar7, &TForm1::TrackBar7Change);
 }
 
-template <class Handler>
-void TForm1::RunHandler(Handler&& handler, Undoable undoable, QSlider* sender) {
+void TForm1::RunHandler(const std::function<void()>& handler, Undoable undoable, QSlider* sender) {
   if (handler_depth_ > 0) {
     // Re-entered from Set_Int: let Set_Int raise the error in the outer handler.
     try {
@@ -256,10 +255,12 @@ zumo::SizePreset TForm1::SelectedSizePreset() const {
   return zumo::SizePreset::AsLoaded;
 }
 
+zumo::Recipe TForm1::SizedOnly(zumo::SizePreset size) const { return zumo::Recipe{size, {}, CurrentFraming()}; }
+
 void TForm1::ShowSizedPhoto() {
-  const zumo::Recipe sized_only{SelectedSizePreset(), {}};
+  const zumo::Recipe sized_only = SizedOnly(SelectedSizePreset());
   zumo::TABitmap work;
-  const zumo::Bitmap sized = zumo::Develop(work, Held(&WindowState::loaded), sized_only);
+  const zumo::Bitmap sized = zumo::DevelopFramed(work, Held(&WindowState::loaded), sized_only);
   ShowAndBase(sized, sized_only);
   state_.compare_picture = sized;
 }
@@ -311,12 +312,13 @@ void TForm1::LoadPhoto(const QString& path) {
   // Everything is read and sized in temporaries; the window's pictures change only once
   // nothing can fail any more.
   zumo::Photo photo = zumo::ReadPhoto(FileSystemPath(path), screen_bits_per_pixel_);
-  const zumo::Recipe sized_only{SelectedSizePreset(), {}};
+  const zumo::Recipe sized_only{SelectedSizePreset(), {}};  // a new photo, not yet framed
   zumo::TABitmap work;
   const zumo::Bitmap sized = zumo::Develop(work, photo.picture, sized_only);
   auto metadata = std::make_shared<const zumo::PhotoMetadata>(std::move(photo.metadata));
 
   WorkBitmap->Assign(photo.picture);
+  state_.photo = photo.picture;
   Put(&WindowState::loaded, photo.picture);
   ShowAndBase(sized, sized_only);
   state_.recipes.from_photo = true;
@@ -328,7 +330,7 @@ void TForm1::RadioButton8Click() {
   ActiveGroup = slider_groups::kNone;
   state_.size = zumo::SizePreset::AsLoaded;
   const zumo::Bitmap photo = Held(&WindowState::loaded);
-  ShowAndBase(photo, zumo::Recipe{zumo::SizePreset::AsLoaded, {}});
+  ShowAndBase(photo, SizedOnly(zumo::SizePreset::AsLoaded));
   state_.compare_picture = photo;
   Set_Int();
 }

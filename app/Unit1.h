@@ -120,6 +120,17 @@ class TForm1 : public QWidget {
   // the sliders go to 0 and the size choice to the recipe's size without their handlers
   // running, ActiveGroup to 0. A recipe that cannot be read changes nothing.
   void ApplyRecipeFile(const QString& path);
+  // The framing commands of the photo's menu: turns and mirrors of the picture as it shows,
+  // and any framing as the crop mode gives it. Each is one undoable step: the loaded photo
+  // is framed anew and the shown picture and the base are developed from it by their own
+  // recipes (size and steps), so the retouching carries over; the sliders and ActiveGroup
+  // stay as they were. Before a photo is loaded they say so. Errors go to the error report.
+  void TurnClockwise();
+  void TurnAnticlockwise();
+  void FlipHorizontally();
+  void FlipVertically();
+  void ChangeFraming(const zumo::Framing& framing);
+  const zumo::Framing& CurrentFraming() const noexcept { return state_.recipes.base.framing; }
   // The recipe commands' dialogs, made when first needed (they are not part of the window's
   // own controls).
   QFileDialog& RecipeSaveDialog();
@@ -166,8 +177,8 @@ class TForm1 : public QWidget {
   // report and the window goes on; an error in a handler re-entered from Set_Int is kept
   // and raised again in Set_Int, so it ends the outer handler as well. The outermost
   // handler is recorded as `undoable` says, failed or not.
-  template <class Handler>
-  void RunHandler(Handler&& handler, Undoable undoable = Undoable::Action, QSlider* sender = nullptr);
+  void RunHandler(const std::function<void()>& handler, Undoable undoable = Undoable::Action,
+                  QSlider* sender = nullptr);
   void RecordStep(const zumo::app::WindowState& before);
   // Undo and redo: `can` says whether the history can move, `move` moves it.
   void GoThroughHistory(bool (zumo::app::UndoHistory::*can)() const noexcept,
@@ -188,6 +199,11 @@ class TForm1 : public QWidget {
   void Put(zumo::app::StoreField store, const zumo::Bitmap& picture);
   // The shown picture and the base become `picture`, made from the loaded photo by `recipe`.
   void ShowAndBase(const zumo::Bitmap& picture, const zumo::Recipe& recipe);
+  // No steps at `size`, with the current framing.
+  zumo::Recipe SizedOnly(zumo::SizePreset size) const;
+  // The framing commands inside their handlers.
+  void EditFraming(zumo::Framing (*edit)(const zumo::Framing&, zumo::FrameSize));
+  void ReframeNow(const zumo::Framing& framing);
   // The loaded photo developed at the selected size choice becomes the shown picture, the
   // base and the picture to compare with.
   void ShowSizedPhoto();

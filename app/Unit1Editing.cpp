@@ -224,6 +224,13 @@ void TForm1::SetUpEditing() {
   QAction* apply_recipe =
       command("レシピを適用…", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E)}, [this] { ApplyRecipe(); });
 
+  // Framing: the picture as it shows turned or mirrored.
+  QAction* turn_right = command("右に90度回転", {QKeySequence(Qt::CTRL | Qt::Key_R)}, [this] { TurnClockwise(); });
+  QAction* turn_left =
+      command("左に90度回転", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)}, [this] { TurnAnticlockwise(); });
+  QAction* flip_h = command("左右反転", {QKeySequence(Qt::CTRL | Qt::Key_H)}, [this] { FlipHorizontally(); });
+  QAction* flip_v = command("上下反転", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H)}, [this] { FlipVertically(); });
+
   photo_menu_ = new QMenu(this);
   photo_menu_->addAction(undo_action_);
   photo_menu_->addAction(redo_action_);
@@ -232,6 +239,11 @@ void TForm1::SetUpEditing() {
   photo_menu_->addAction(actual_size_action_);
   photo_menu_->addSeparator();
   photo_menu_->addAction(compare_action_);
+  photo_menu_->addSeparator();
+  photo_menu_->addAction(turn_right);
+  photo_menu_->addAction(turn_left);
+  photo_menu_->addAction(flip_h);
+  photo_menu_->addAction(flip_v);
   photo_menu_->addSeparator();
   photo_menu_->addAction(save_as);
   photo_menu_->addAction(save_recipe);

@@ -74,17 +74,20 @@ void TForm1::ChooseAndApplyRecipe() {
 void TForm1::ApplyRecipeNow(const QString& path) {
   RequirePhoto();
   zumo::app::BusyCursor busy;
-  // Read and developed in temporaries, as zumo-batch develops it: a recipe that fails
-  // changes nothing. The photo at the recipe's size is what hold-to-compare shows from now on.
+  // Read, framed and developed in temporaries, as zumo-batch develops it: a recipe that
+  // fails changes nothing. The framed photo at the recipe's size is what hold-to-compare
+  // shows from now on.
   const zumo::Recipe recipe = zumo::ReadRecipeFile(zumo::app::FileSystemPath(path));
+  const zumo::Bitmap framed = zumo::Frame(state_.photo, recipe.framing);
   zumo::TABitmap work;
   zumo::Bitmap sized;
-  const zumo::Bitmap result = zumo::Develop(work, Held(&WindowState::loaded), recipe, &sized);
+  const zumo::Bitmap result = zumo::DevelopFramed(work, framed, recipe, &sized);
 
   // The new state, put on screen as a whole: sliders at 0 and the size choice at the
   // recipe's, without their handlers running.
   WindowState applied = CaptureState();
   applied.work = work;
+  applied.loaded = framed;
   applied.shown = applied.base = result;
   applied.recipes.shown = applied.recipes.base = recipe;
   applied.compare_picture = std::move(sized);

@@ -97,8 +97,8 @@ void TForm1::RGButton4Click() {
 // technique that adds noise draws a fresh seed and records it, so its recipe replays.
 void TForm1::RGButton5Click() {
   BusyCursor busy;
-  const zumo::Recipe sized_only{SelectedSizePreset(), {}};
-  ShowAndBase(zumo::Develop(*WorkBitmap, Held(&WindowState::loaded), sized_only), sized_only);
+  const zumo::Recipe sized_only = SizedOnly(SelectedSizePreset());
+  ShowAndBase(zumo::DevelopFramed(*WorkBitmap, Held(&WindowState::loaded), sized_only), sized_only);
 
   zumo::Technique technique = zumo::Technique::Omakase;  // RadioButton2, selected at start
   if (ui->RadioButton3->isChecked())
@@ -112,7 +112,8 @@ void TForm1::RGButton5Click() {
 
   std::optional<zumo::Bitmap> sharpened;
   const zumo::Bitmap result = zumo::RunStep(*WorkBitmap, Held(&WindowState::base), chain, &sharpened);
-  zumo::Recipe made{sized_only.size, {chain}};
+  zumo::Recipe made = sized_only;
+  made.steps.push_back(chain);
   Put(&WindowState::shown, result);
   if (sharpened) Put(&WindowState::scratch, *sharpened);
   state_.recipes.shown = std::move(made);

@@ -12,16 +12,6 @@ namespace {
 
 std::string SizeText(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
 
-// Tenths of a degree as "-12.5".
-std::string DegreesText(int tenths) {
-  const int magnitude = std::abs(tenths);
-  std::string text(tenths < 0 ? "-" : "");
-  text += std::to_string(magnitude / 10);
-  text += '.';
-  text += std::to_string(magnitude % 10);
-  return text;
-}
-
 std::string RectText(const CropRect& r) {
   return std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) + "," + std::to_string(r.height);
 }
@@ -66,6 +56,15 @@ void SinCos(long double x, long double& sin, long double& cos) {
 }
 
 }  // namespace
+
+std::string DegreesText(int tenths) {
+  const int magnitude = std::abs(tenths);
+  std::string text(tenths < 0 ? "-" : "");
+  text += std::to_string(magnitude / 10);
+  text += '.';
+  text += std::to_string(magnitude % 10);
+  return text;
+}
 
 std::string FramingProblem(const Framing& framing) {
   if (framing.quarter_turns < 0 || framing.quarter_turns > 3) return "回転は 90 度単位で 0 から 3 回までです";

@@ -62,6 +62,9 @@ struct Framing {
   bool operator==(const Framing&) const = default;
 };
 
+// Tenths of a degree as they are written: "-12.5", "3.0".
+std::string DegreesText(int tenths);
+
 // The message that explains why `framing` cannot be applied to any picture (quarter turns
 // outside 0..3, an angle out of range, a crop or ratio of zero size, a crop at a negative
 // offset), or "" when it can.

@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 
+#include "Lib/recipe/FramingText.h"
 #include "photofiles/AvifWriter.h"
 #include "photofiles/HeifFile.h"
 #include "photofiles/JpegImage.h"
@@ -69,6 +70,7 @@ Step ParseStepLine(const std::vector<std::string_view>& words, const std::string
 
 std::string FormatRecipe(const Recipe& recipe) {
   std::string text = std::string(kVersionWord) + " " + std::to_string(kRecipeVersion) + "\n";
+  for (const std::string& line : FramingLines(recipe.framing)) text += line + "\n";
   text += std::string(kSizeWord) + " " + std::string(NameOf(recipe.size)) + "\n";
   for (const Step& step : recipe.steps) {
     const StepInfo& info = InfoOf(step);
@@ -107,6 +109,10 @@ Recipe ParseRecipe(std::string_view text, const std::string& source) {
         throw Error(where + "版 " + Quoted(words[1]) + " のレシピには対応していません (対応は " +
                     std::to_string(kRecipeVersion) + ")");
       versioned = true;
+      continue;
+    }
+    if (ReadFramingLine(words, recipe.framing, where)) {
+      if (sized || !recipe.steps.empty()) throw Error(where + std::string(words[0]) + " は size と処理より前に書いてください");
       continue;
     }
     if (words[0] == kSizeWord) {

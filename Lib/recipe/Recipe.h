@@ -6,20 +6,25 @@
 #include <vector>
 
 #include "Lib/common/SizeStep.h"
+#include "imaging/Framing.h"
 #include "Lib/recipe/Steps.h"
 
 namespace zumo {
 
-// How a picture was made from the loaded photo: brought to a size preset, then the steps in
-// order. Developing the photo by it (Develop.h) gives the picture byte for byte.
+// How a picture was made from the loaded photo: framed (turned, flipped, straightened,
+// cropped), brought to a size preset, then the steps in order. Developing the photo by it
+// (Develop.h) gives the picture byte for byte.
 struct Recipe {
   SizePreset size = SizePreset::AsLoaded;
   std::vector<Step> steps;
+  Framing framing;  // runs first; last here so that {size, steps} still reads as it did
   friend bool operator==(const Recipe&, const Recipe&) = default;
 };
 
 // The recipe file, UTF-8 text:
 //   zumo-recipe 1               the version line, first (after blank and # lines)
+//   turn 90                     the framing lines (FramingText.h), each at most once,
+//   straighten -2.5             before the size and the steps
 //   size 1024                   at most once, before the steps: as-loaded|1600|1024|800
 //   shift-rgb red=-10 green=0 blue=4
 //   zumo

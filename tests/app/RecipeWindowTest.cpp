@@ -116,6 +116,14 @@ TEST_P(EveryKindOfStep, TheToolReplaysTheShownPictureExactly) {
 
 // Each drive is given the window as the test left it: a 1100 x 700 photo loaded as it is.
 const Scenario kScenarios[] = {
+    {"FramingAfterRetouchingKeepsIt", [](RecipeWindow& w) {
+       w.Slide(w.ui().TrackBar5, 60);  // a blur: does not commute with the turns
+       w.form.TurnClockwise();
+       w.form.FlipHorizontally();
+       w.ui().RadioButton11->click();  // the size choice develops the framed photo
+       w.Slide(w.ui().TrackBar1, -30);
+       w.form.TurnAnticlockwise();
+     }},
     {"ColourSliders", [](RecipeWindow& w) {
        w.Slide(w.ui().TrackBar1, -30);
        w.Slide(w.ui().TrackBar2, 25);

@@ -72,6 +72,27 @@ TEST(ParseArguments, FileNamesAfterDoubleDashMayStartWithADash) {
   ASSERT_EQ(o.steps.size(), 1u);
 }
 
+TEST(ParseArguments, FramingOptionsMakeOneFramingWhereverTheyStand) {
+  struct Case {
+    Args args;
+    Framing framing;
+  };
+  const Case cases[] = {
+      {{"--turn", "270", "--flip", "vertical", "--flip", "horizontal"},
+       {.quarter_turns = 3, .flip_horizontal = true, .flip_vertical = true, .crop = {}}},
+      {{"--straighten", "-2", "--crop", "10,0,300,200"}, {.straighten_tenths = -20, .crop = CropRect{10, 0, 300, 200}}},
+      {{"--contrast", "5", "--straighten", "45.0", "--crop-ratio", "3:4"},
+       {.straighten_tenths = 450, .crop = CropRatio{3, 4}}},
+      {{"--straighten", "-0.7", "--turn", "90"}, {.quarter_turns = 1, .straighten_tenths = -7, .crop = {}}},
+      {{"--straighten", "+12.5"}, {.straighten_tenths = 125, .crop = {}}},
+  };
+  for (const Case& c : cases) {
+    Args args = c.args;
+    args.insert(args.end(), {"in.jpg", "out.jpg"});
+    EXPECT_EQ(ParseArguments(args).framing, c.framing) << args[0] << " " << args[1];
+  }
+}
+
 TEST(ParseArguments, HelpNeedsNothingElse) {
   EXPECT_TRUE(ParseArguments({"--help"}).help);
   EXPECT_TRUE(ParseArguments({"--contrast", "5", "-h", "--bogus"}).help);
@@ -123,6 +144,22 @@ TEST(ParseArguments, RejectsBadCommandLines) {
       {"--seed", "-1", "in.bmp", "out.bmp"},
       {"--seed", "0x10", "in.bmp", "out.bmp"},
       {"--zumo=1", "in.bmp", "out.bmp"},
+      {"--turn", "45", "in.bmp", "out.bmp"},
+      {"--turn", "90", "--turn", "90", "in.bmp", "out.bmp"},
+      {"--flip", "both", "in.bmp", "out.bmp"},
+      {"--flip", "vertical", "--flip", "vertical", "in.bmp", "out.bmp"},
+      {"--straighten", "45.1", "in.bmp", "out.bmp"},
+      {"--straighten", "-46", "in.bmp", "out.bmp"},
+      {"--straighten", "1.25", "in.bmp", "out.bmp"},
+      {"--straighten", "1.", "in.bmp", "out.bmp"},
+      {"--straighten", ".5", "in.bmp", "out.bmp"},
+      {"--straighten", "1e1", "in.bmp", "out.bmp"},
+      {"--crop", "0,0,0,10", "in.bmp", "out.bmp"},
+      {"--crop", "-1,0,10,10", "in.bmp", "out.bmp"},
+      {"--crop", "0,0,10", "in.bmp", "out.bmp"},
+      {"--crop", "0,0,10,10", "--crop-ratio", "1:1", "in.bmp", "out.bmp"},
+      {"--crop-ratio", "0:1", "in.bmp", "out.bmp"},
+      {"--crop-ratio", "4x3", "in.bmp", "out.bmp"},
   };
   for (const Args& args : bad) {
     std::string joined;

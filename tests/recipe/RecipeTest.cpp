@@ -22,7 +22,7 @@ using test::MessageOf;
 
 // One step of every kind, with values at the ends of their ranges.
 Recipe EveryKind() {
-  Recipe recipe{SizePreset::Long1024, {}};
+  Recipe recipe{SizePreset::Long1024, {}, Framing{1, true, true, -25, CropRect{10, 20, 300, 200, 4000, 3000}}};
   recipe.steps = {steps::ShiftRgb{-255, 0, 255},
                   steps::Contrast{-100},
                   steps::Brightness{255},
@@ -74,6 +74,10 @@ TEST(Recipe, RefusalsNameTheLineAndTheReason) {
       {"zumo-recipe 1\nsize 800\nsize 800\n", "3 行目: size が二度あります"},
       {"zumo-recipe 1\nsize 640\n", "2 行目: size の値は as-loaded, 1600, 1024, 800 のいずれかです"},
       {"zumo-recipe 1\n# \xFF\n", "レシピ r.zumo は UTF-8 の文字として読めません"},
+      {"zumo-recipe 1\nsize 800\nturn 90\n", "3 行目: turn は size と処理より前に書いてください"},
+      {"zumo-recipe 1\nstraighten 45.5\n", "2 行目: straighten の値 45.5 は範囲外です (-45〜45)"},
+      {"zumo-recipe 1\ncrop-ratio 4:3\ncrop x=0 y=0 width=1 height=1\n", "3 行目: 切り抜き (crop か crop-ratio) が二度あります"},
+      {"zumo-recipe 1\ncrop x=0 y=0 width=0 height=1\n", "2 行目: 切り抜きの幅と高さは 1 以上にしてください"},
       {"zumo-recipe 1\nrank rank=123456789012345678901234567890123456789012345\n",
        "rank の値 \"1234567890123456789012345678901234567890…\" は整数ではありません"},
   };
