@@ -187,6 +187,7 @@ void TForm1::RunHandler(const std::function<void()>& handler, Undoable undoable,
   const bool gesture_goes_on = undoable == Undoable::Slider && sender == gesture_slider_ && gesture_before_;
   if (!gesture_goes_on) {
     CloseGesture();
+    LeaveCropMode();  // any other command ends the crop mode without a change
     // A slider or size choice has already moved when its handler runs; the state still
     // holds the position before the change.
     if (undoable != Undoable::None) before = CaptureState();

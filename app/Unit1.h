@@ -14,6 +14,7 @@
 #include "DialogNames.h"
 #include "Lib/common/SizeStep.h"
 #include "UndoHistory.h"
+#include "controls/CropEditor.h"
 #include "controls/PictureControl.h"
 #include "imaging/ABitmap.h"
 #include "photofiles/JpegImage.h"
@@ -130,6 +131,13 @@ class TForm1 : public QWidget {
   void FlipHorizontally();
   void FlipVertically();
   void ChangeFraming(const zumo::Framing& framing);
+  // The crop mode (切り抜き・傾き補正…, Ctrl+K): the editor takes the photo view's place with the
+  // photo turned and mirrored as framed, its straightening and its crop. Enter applies the
+  // edited framing as ChangeFraming does; Escape, or any other command, leaves the mode
+  // without a change. Before a photo is loaded it says so.
+  void StartCropMode();
+  bool InCropMode() const noexcept;
+  zumo::TCropEditor& CropEditor();
   const zumo::Framing& CurrentFraming() const noexcept { return state_.recipes.base.framing; }
   // The recipe commands' dialogs, made when first needed (they are not part of the window's
   // own controls).
@@ -204,6 +212,7 @@ class TForm1 : public QWidget {
   // The framing commands inside their handlers.
   void EditFraming(zumo::Framing (*edit)(const zumo::Framing&, zumo::FrameSize));
   void ReframeNow(const zumo::Framing& framing);
+  void LeaveCropMode();
   // The loaded photo developed at the selected size choice becomes the shown picture, the
   // base and the picture to compare with.
   void ShowSizedPhoto();
@@ -251,6 +260,7 @@ class TForm1 : public QWidget {
   QSpinBox* save_as_quality_ = nullptr;
   QCheckBox* save_as_lossless_ = nullptr;
 
+  zumo::TCropEditor* crop_editor_ = nullptr;
   QMenu* photo_menu_ = nullptr;
   QAction* undo_action_ = nullptr;
   QAction* redo_action_ = nullptr;

@@ -104,6 +104,7 @@ void TForm1::Redo() { GoThroughHistory(&zumo::app::UndoHistory::CanRedo, &zumo::
 void TForm1::GoThroughHistory(bool (zumo::app::UndoHistory::*can)() const noexcept,
                               const WindowState& (zumo::app::UndoHistory::*move)()) {
   CloseGesture();
+  LeaveCropMode();
   if (!(history_.*can)()) return;
   ShowState((history_.*move)());
   compare_menu_ = false;
@@ -230,6 +231,7 @@ void TForm1::SetUpEditing() {
       command("左に90度回転", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)}, [this] { TurnAnticlockwise(); });
   QAction* flip_h = command("左右反転", {QKeySequence(Qt::CTRL | Qt::Key_H)}, [this] { FlipHorizontally(); });
   QAction* flip_v = command("上下反転", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H)}, [this] { FlipVertically(); });
+  QAction* crop = command("切り抜き・傾き補正…", {QKeySequence(Qt::CTRL | Qt::Key_K)}, [this] { StartCropMode(); });
 
   photo_menu_ = new QMenu(this);
   photo_menu_->addAction(undo_action_);
@@ -244,6 +246,7 @@ void TForm1::SetUpEditing() {
   photo_menu_->addAction(turn_left);
   photo_menu_->addAction(flip_h);
   photo_menu_->addAction(flip_v);
+  photo_menu_->addAction(crop);
   photo_menu_->addSeparator();
   photo_menu_->addAction(save_as);
   photo_menu_->addAction(save_recipe);

@@ -40,6 +40,50 @@ void TForm1::ChangeFraming(const zumo::Framing& framing) {
   RunHandler([this, &framing] { ReframeNow(framing); });
 }
 
+zumo::TCropEditor& TForm1::CropEditor() {
+  if (crop_editor_ == nullptr) {
+    crop_editor_ = new zumo::TCropEditor(this);
+    crop_editor_->setObjectName(QStringLiteral("CropEditor"));
+    crop_editor_->setGeometry(ui->ScrollBox1->geometry());
+    crop_editor_->hide();
+    connect(crop_editor_, &zumo::TCropEditor::accepted, this, [this] {
+      zumo::Framing framing = CurrentFraming();
+      framing.straighten_tenths = crop_editor_->StraightenTenths();
+      framing.crop = crop_editor_->CropResult();
+      LeaveCropMode();
+      ChangeFraming(framing);
+    });
+    connect(crop_editor_, &zumo::TCropEditor::cancelled, this, [this] { LeaveCropMode(); });
+  }
+  return *crop_editor_;
+}
+
+bool TForm1::InCropMode() const noexcept { return crop_editor_ != nullptr && crop_editor_->isVisible(); }
+
+void TForm1::StartCropMode() {
+  RunHandler(
+      [this] {
+        RequirePhoto();
+        zumo::app::BusyCursor busy;
+        const zumo::Framing& framing = CurrentFraming();
+        zumo::TCropEditor& editor = CropEditor();
+        editor.Start(zumo::TurnAndFlip(state_.photo, framing.quarter_turns, framing.flip_horizontal,
+                                       framing.flip_vertical),
+                     framing.straighten_tenths, framing.crop);
+        ui->ScrollBox1->hide();
+        editor.show();
+        editor.raise();
+        editor.setFocus();
+      },
+      Undoable::None);
+}
+
+void TForm1::LeaveCropMode() {
+  if (!InCropMode()) return;
+  crop_editor_->hide();
+  ui->ScrollBox1->show();
+}
+
 void TForm1::EditFraming(zumo::Framing (*edit)(const zumo::Framing&, zumo::FrameSize)) {
   RequirePhoto();
   ReframeNow(edit(CurrentFraming(), {state_.photo.Width(), state_.photo.Height()}));

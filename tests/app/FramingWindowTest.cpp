@@ -1,6 +1,9 @@
 // The window's turn and mirror commands: the picture as it shows turns or mirrors, the
 // retouching carries over, and each command is one step that undo takes back.
+#include <QComboBox>
+
 #include "RetouchWindow.h"
+#include "controls/CropCanvas.h"
 #include "imaging/Framing.h"
 
 namespace {
@@ -48,6 +51,44 @@ TEST_F(FramingWindow, TurnsAndMirrorsCarryTheRetouchingAndUndoTakesThemBack) {
   form.TurnClockwise();
   form.FlipVertically();
   EXPECT_TRUE(SamePixels(Loaded(), TurnAndFlip(photo, 0, true, false))) << "half a turn and a mirror: the other mirror";
+}
+
+// The crop mode: Escape leaves without a change; a ratio chosen, or a box nudged, is applied
+// on Enter as one step, through the retouching, and undo takes it back.
+TEST_F(FramingWindow, TheCropModeAppliesOnEnterLeavesOnEscapeAndUndoes) {
+  const Bitmap photo = Load(64, 48);
+  ui().TrackBar6->setValue(-1);  // brightness: commutes with a crop
+  ui().TrackBar6->setValue(-20);
+  form.CloseGesture();
+  const Bitmap retouched = Shown();
+  form.StartCropMode();
+  ASSERT_TRUE(form.InCropMode());
+  EXPECT_FALSE(ui().ScrollBox1->isVisible());
+  zumo::TCropEditor& editor = form.CropEditor();
+  QTest::keyClick(editor.Canvas(), Qt::Key_Escape);
+  EXPECT_FALSE(form.InCropMode());
+  EXPECT_TRUE(ui().ScrollBox1->isVisible());
+  EXPECT_TRUE(SamePixels(Shown(), retouched));
+
+  const auto steps = form.History().UndoableSteps();
+  form.StartCropMode();
+  editor.findChild<QComboBox*>()->setCurrentIndex(2);  // 1:1
+  QTest::keyClick(editor.Canvas(), Qt::Key_Return);
+  EXPECT_FALSE(form.InCropMode());
+  EXPECT_EQ(form.CurrentFraming().crop, zumo::Crop(zumo::CropRatio{1, 1}));
+  EXPECT_TRUE(SamePixels(Shown(), zumo::CropBitmap(retouched, {8, 0, 48, 48})));
+  EXPECT_EQ(ui().TrackBar6->value(), -20);
+
+  form.StartCropMode();
+  QTest::keyClick(editor.Canvas(), Qt::Key_Left);  // the box leaves its ratio's centre
+  QTest::keyClick(editor.Canvas(), Qt::Key_Return);
+  EXPECT_EQ(form.CurrentFraming().crop, zumo::Crop(zumo::CropRect{7, 0, 48, 48, 64, 48}));
+  EXPECT_TRUE(SamePixels(Shown(), zumo::CropBitmap(retouched, {7, 0, 48, 48})));
+  EXPECT_EQ(form.History().UndoableSteps(), steps + 2);
+  form.Undo();
+  form.Undo();
+  EXPECT_TRUE(SamePixels(Shown(), retouched));
+  EXPECT_TRUE(SamePixels(Loaded(), photo));
 }
 
 TEST_F(FramingWindow, BeforeAnyPhotoTheCommandsSaySo) {

@@ -2,6 +2,8 @@
 // sliders and buttons, the shown picture's recipe is saved with Ctrl+E, and the batch tool
 // replaying it on the same photo must give the shown picture byte for byte.
 #include <QAction>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QProcess>
 #include <QRadioButton>
 
@@ -11,6 +13,7 @@
 
 #include "Lib/recipe/Recipe.h"
 #include "RetouchWindow.h"
+#include "controls/CropCanvas.h"
 
 namespace {
 
@@ -123,6 +126,16 @@ const Scenario kScenarios[] = {
        w.ui().RadioButton11->click();  // the size choice develops the framed photo
        w.Slide(w.ui().TrackBar1, -30);
        w.form.TurnAnticlockwise();
+     }},
+    {"CropModeStraightensAndCrops", [](RecipeWindow& w) {
+       w.Slide(w.ui().TrackBar4, -40);
+       w.form.StartCropMode();
+       zumo::TCropEditor& editor = w.form.CropEditor();
+       editor.findChild<QDoubleSpinBox*>()->setValue(-2.5);
+       editor.findChild<QComboBox*>()->setCurrentIndex(4);  // 3:2
+       QTest::keyClick(editor.Canvas(), Qt::Key_Down, Qt::ShiftModifier);
+       QTest::keyClick(editor.Canvas(), Qt::Key_Return);
+       w.Technique(w.ui().RadioButton3);  // 古杉 from the framed photo
      }},
     {"ColourSliders", [](RecipeWindow& w) {
        w.Slide(w.ui().TrackBar1, -30);
