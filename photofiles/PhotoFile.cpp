@@ -125,10 +125,6 @@ Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel, Turning
   return ReadPhoto(path, screen_bits_per_pixel, turning).picture;
 }
 
-LoadedPhoto LoadPhotoFile(const std::string& path, int screen_bits_per_pixel) {
-  return LoadedPhoto{ReadPhoto(path, screen_bits_per_pixel), nullptr};
-}
-
 PhotoMetadata MetadataToSave(const PhotoMetadata& loaded, const Bitmap& picture, MetadataChoice choice,
                              SaveFormat format) {
   MetadataSaveOptions options;

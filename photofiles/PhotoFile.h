@@ -43,17 +43,6 @@ Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel = 24, Tu
 // limits checked on the upright size before it is decoded).
 Bitmap UprightPicture(JpegImage& jpeg, int screen_bits_per_pixel = 24);
 
-// What LoadPhotoFile gives. `jpeg` is always empty: the photo's pixels are kept once, in
-// `photo`, and no second decoded copy is held.
-struct LoadedPhoto {
-  Photo photo;
-  std::unique_ptr<JpegImage> jpeg;
-};
-
-// Kept only until its last caller is gone: ReadPhoto(path, screen_bits_per_pixel), which
-// gives the same photo, is the one way a photo is read.
-LoadedPhoto LoadPhotoFile(const std::string& path, int screen_bits_per_pixel = 24);
-
 // How much of a photo's metadata a saved copy carries.
 enum class MetadataChoice { All, WithoutLocation, None };
 
