@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace zumo {
 namespace {
@@ -48,6 +49,7 @@ TCropCanvas::TCropCanvas(QWidget* owner) : QWidget(owner) {
 
 void TCropCanvas::SetPicture(QImage preview, FrameSize turned, int straighten_tenths) {
   preview_ = std::move(preview);
+  near_preview_ = QImage();
   turned_ = turned;
   grabbed_ = CropHandle::None;
   SetStraighten(straighten_tenths);
@@ -120,9 +122,14 @@ const QImage& TCropCanvas::Shown() {
     const double sy = static_cast<double>(device.height()) / picture_.height;
     const QSize near_size(std::max(1, static_cast<int>(std::lrint(turned_.width * sx))),
                      std::max(1, static_cast<int>(std::lrint(turned_.height * sy))));
-    const QImage source = near_size.width() < preview_.width()
-                              ? preview_.scaled(near_size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                              : preview_;
+    // While the angle moves the scale changes a little at each step: a scaled preview within
+    // an eighth of the wanted size is kept, and the rotation takes up the difference.
+    if (near_size.width() >= preview_.width()) {
+      near_preview_ = preview_;
+    } else if (near_preview_.isNull() || std::abs(near_preview_.width() - near_size.width()) > near_size.width() / 8) {
+      near_preview_ = preview_.scaled(near_size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    const QImage& source = near_preview_;
     // Straightened pixel p is pixel p + kept's offset of the canvas, which shows the turned
     // picture rotated about its centre by the engine's rounded sine and cosine.
     const CropRect kept = StraightenedRect(turned_, tenths_);

@@ -66,6 +66,7 @@ class TCropCanvas : public QWidget {
   void ShowBoxChange(const CropRect& old_box);
 
   QImage preview_;
+  QImage near_preview_;  // preview_ scaled near the shown size
   FrameSize turned_, picture_;
   int tenths_ = 0;
   QRect area_;  // where the picture is shown
