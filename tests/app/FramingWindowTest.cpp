@@ -84,7 +84,24 @@ TEST_F(FramingWindow, TheCropModeAppliesOnEnterLeavesOnEscapeAndUndoes) {
   QTest::keyClick(editor.Canvas(), Qt::Key_Return);
   EXPECT_EQ(form.CurrentFraming().crop, zumo::Crop(zumo::CropRect{7, 0, 48, 48, 64, 48}));
   EXPECT_TRUE(SamePixels(Shown(), zumo::CropBitmap(retouched, {7, 0, 48, 48})));
-  EXPECT_EQ(form.History().UndoableSteps(), steps + 2);
+  // A drag of the box's lower right corner, as the mouse does it.
+  form.StartCropMode();
+  zumo::TCropCanvas* canvas = editor.Canvas();
+  const QRectF area = canvas->PictureArea();
+  const double scale = area.width() / editor.PictureSize().width;
+  const zumo::CropRect box = editor.Box();
+  const QPoint corner = (area.topLeft() + QPointF(box.x + box.width, box.y + box.height) * scale).toPoint();
+  const QPoint inward = corner - QPoint(static_cast<int>(12 * scale), static_cast<int>(12 * scale));
+  QTest::mousePress(canvas, Qt::LeftButton, {}, corner);
+  QTest::mouseMove(canvas, inward);
+  QTest::mouseRelease(canvas, Qt::LeftButton, {}, inward);
+  QTest::keyClick(canvas, Qt::Key_Return);
+  const auto* dragged = std::get_if<zumo::CropRect>(&form.CurrentFraming().crop);
+  ASSERT_NE(dragged, nullptr);
+  EXPECT_LT(dragged->width, 48);
+  EXPECT_TRUE(SamePixels(Shown(), zumo::CropBitmap(retouched, *dragged)));
+  EXPECT_EQ(form.History().UndoableSteps(), steps + 3);
+  form.Undo();
   form.Undo();
   form.Undo();
   EXPECT_TRUE(SamePixels(Shown(), retouched));
