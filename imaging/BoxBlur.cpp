@@ -8,8 +8,8 @@
 // Cost therefore does not depend on the radius. The three channels are independent
 // chains of dependent multiplies (with AVX2 the three lanes of one register); two rows go
 // through them side by side, the lower one a few runs behind the upper, so that twice the
-// chains keep the processor busy. With two threads the pairs of rows alternate between
-// them, each pair behind the one above (a wavefront).
+// chains keep the processor busy. With two threads each pair is taken by whichever thread
+// is free and runs behind the one above (a wavefront).
 //
 // The same recurrence can read the unfiltered picture from one buffer and write the
 // blurred one to another: old values (the current row from x on, the rows below) come
@@ -57,7 +57,7 @@ LaneReciprocal LaneReciprocalOf(int n) {
   return {(std::uint64_t{1} << shift) / static_cast<std::uint64_t>(n) + 1, static_cast<std::uint64_t>(shift)};
 }
 
-// Per thread, per row of a pair: each on its own cache lines.
+// Per pair under way, per row of the pair: each on its own cache lines.
 struct alignas(64) RowState {
   std::vector<std::uint64_t> reciprocal;  // by x, for the row count below
   std::vector<LaneReciprocal> lane_reciprocal;  // the same for the vector recurrence
@@ -98,7 +98,7 @@ struct BlurJob {
   // 2 * 90 rows of 255: 16 bits suffice, and the vectorised updates then take eight
   // columns at a time.
   std::vector<std::uint16_t> column_sums[2];
-  RowState state[2][2];  // by pair parity (the thread), and upper or lower row
+  RowState state[2][2];  // by pair parity (the two pairs under way), and upper or lower row
   RowProgress progress;  // by pair: how far its last row is final
 
   BlurJob(int w, int h, int r, const std::uint8_t* const* in_rows, std::uint8_t* const* out_rows)

@@ -3,7 +3,7 @@
 // neighbours. Everything else a pixel needs (the row above, the rest of its own row,
 // the row below, the unfiltered share of the mix) is gathered for a run of pixels in a
 // pass the compiler vectorises; the chain itself is then one table look-up and one add
-// per channel. Two threads can take alternate rows one behind the other.
+// per channel. Two threads can take the rows in turn, one behind the other.
 //
 // The same recurrence can read the unfiltered picture from one buffer and write the
 // sharpened one to another of the same layout: old values (the pixel, its right
