@@ -464,8 +464,12 @@ void BlurJob::Pair(int p) noexcept {
   PairBody<false>(p);
 }
 
+// What the helper has paid on the blur lately.
+HelperPays blur_pays;
+
 void RunPairs(BlurJob& job, bool two_threads) {
-  RunRows((job.height + 1) / 2, two_threads, [&job](int p) { job.Pair(p); });
+  RunRows((job.height + 1) / 2, two_threads, [&job](int p) { job.Pair(p); }, blur_pays,
+          3 * static_cast<std::size_t>(job.width) * static_cast<std::size_t>(job.height));
 }
 
 }  // namespace
@@ -502,13 +506,13 @@ void TABitmap::BoxBlur(int R, Bitmap& Target) {
   // 16-bit counter the blur is defined with, so larger radii blur as 90.
   const int radius = std::clamp(R, 0, detail::kMaxBlurRadius);
   if (radius == 0 || Target.Empty()) return;
-  detail::BoxBlurInPlace(radius, Target, detail::WorthTwoThreads(Target.Width(), Target.Height()));
+  detail::BoxBlurInPlace(radius, Target, detail::WorthTwoThreads(Target.Width(), Target.Height(), detail::blur_pays));
 }
 
 void TABitmap::BoxBlur(int R, const Bitmap& Source, Bitmap& Target) {
   Target.SetPixelFormat24();
   const int radius = std::clamp(R, 0, detail::kMaxBlurRadius);
-  detail::BoxBlurInto(radius, Source, Target, detail::WorthTwoThreads(Source.Width(), Source.Height()));
+  detail::BoxBlurInto(radius, Source, Target, detail::WorthTwoThreads(Source.Width(), Source.Height(), detail::blur_pays));
 }
 
 }  // namespace zumo

@@ -35,10 +35,10 @@ bool UseSecondThread(std::size_t bytes, bool shape_pays = true) noexcept;
 
 // Runs piece(i) once for every i in [0, count). The pieces are taken in rising order, one
 // at a time, by this thread and, when `two_threads` and the helper thread is free, by the
-// helper too; returns when every piece is done. piece must not throw, and two pieces may
-// run at the same time.
+// helper too; returns when every piece is done, and whether the helper took any. piece
+// must not throw, and two pieces may run at the same time. Returns whether the helper took any piece.
 template <class Piece>
-void RunPieces(std::size_t count, bool two_threads, Piece&& piece);
+bool RunPieces(std::size_t count, bool two_threads, Piece&& piece);
 
 // Runs band(first, last) over [0, count), cut into consecutive bands of `per_band` items
 // (the last may be shorter) that are run as RunPieces runs its pieces.
@@ -63,6 +63,25 @@ void RunOnTwoThreads(HelperPart&& helper_part, OwnPart&& own_part, Alone&& /*alo
     }
   });
 }
+
+// What the helper has paid on one kind of job lately, for work whose threads wait for each
+// other (the wavefronts): how fast it ran alone and how fast with the helper taking part,
+// in picoseconds per byte. Two threads wait for each other at every row, and on some
+// machines, or beside some other work, that costs more than the second processor brings;
+// each job then goes the way that was faster, and now and then the other way, to follow
+// the machine as it changes. The result is the same either way.
+class HelperPays {
+ public:
+  // Whether the next job of this kind offers work to the helper, once UseSecondThread has
+  // said yes. Under Threads::Two always.
+  bool Choose() noexcept;
+  // A job of `bytes` took `nanoseconds`, with the helper taking part or not.
+  void Record(bool helped, std::size_t bytes, std::int64_t nanoseconds) noexcept;
+
+ private:
+  std::atomic<std::uint32_t> alone_{0}, together_{0};  // 0: not measured yet
+  std::atomic<std::uint32_t> jobs_{0};
+};
 
 // Waiting on a 32-bit word that another thread changes.
 
@@ -93,13 +112,16 @@ struct alignas(64) PieceJob {
   std::size_t count = 0;
   // The processor the calling thread last ran a piece on, -1 when not known.
   std::atomic<int> caller_processor{-1};
+  // Threads::Two: the helper takes pieces wherever it runs (tests of the interleavings).
+  bool forced = false;
+  bool helped = false;  // written by the helper, read by the caller once the helper is done
   alignas(64) std::atomic<std::size_t> next{0};
 };
 
 // Offers `job` to the helper thread when `two_threads` and the helper is free, takes pieces
 // here until none are left, and returns once the helper (if it took the job) has finished
-// its last piece.
-void RunPieceJob(PieceJob& job, bool two_threads) noexcept;
+// its last piece; whether it took any.
+bool RunPieceJob(PieceJob& job, bool two_threads) noexcept;
 
 // For tests: a function the helper thread calls before every piece it takes and wherever
 // dependent work publishes its progress (HelperHookPoint), so that a test can hold the
@@ -116,13 +138,13 @@ inline void HelperHookPoint() noexcept {
 }  // namespace detail
 
 template <class Piece>
-void RunPieces(std::size_t count, bool two_threads, Piece&& piece) {
+bool RunPieces(std::size_t count, bool two_threads, Piece&& piece) {
   using PieceFn = std::remove_reference_t<Piece>;
   detail::PieceJob job;
   job.run = [](void* fn, std::size_t index) noexcept { (*static_cast<PieceFn*>(fn))(index); };
   job.piece = const_cast<void*>(static_cast<const void*>(std::addressof(piece)));
   job.count = count;
-  detail::RunPieceJob(job, two_threads && count > 1);
+  return detail::RunPieceJob(job, two_threads && count > 1);
 }
 
 template <class Band>

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -133,21 +134,26 @@ class RowTurn {
 };
 
 // The wavefront needs rows long enough that the two threads work side by side most of
-// the time (a row waits for about R + 1 + kGrain pixels of the row above).
-inline bool WorthTwoThreads(int width, int height) noexcept {
+// the time (a row waits for about R + 1 + kGrain pixels of the row above), and a machine
+// on which that has paid lately (`pays`, the filter's record).
+inline bool WorthTwoThreads(int width, int height, HelperPays& pays) noexcept {
   const std::size_t bytes = 3 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  return height >= 2 && UseSecondThread(bytes, width >= 4 * RowProgress::kGrain);
+  return height >= 2 && UseSecondThread(bytes, width >= 4 * RowProgress::kGrain) && pays.Choose();
 }
 
 // Calls row_fn(y) for every row; the rows are taken top to bottom by whichever thread is
 // free (RunPieces), so that at most two neighbouring rows are under way at once, and row
 // y + 2 starts only once row y is complete. row_fn must not throw and must do its own
 // waiting through a RowProgress. A "row" may stand for a band of picture rows that one
-// call does together (the box blur's pairs).
+// call does together (the box blur's pairs). The time the job took, for its `bytes` of
+// pixels, goes into `pays`.
 template <typename RowFn>
-void RunRows(int height, bool two_threads, RowFn&& row_fn) {
-  RunPieces(static_cast<std::size_t>(std::max(height, 0)), two_threads,
-            [&row_fn](std::size_t y) { row_fn(static_cast<int>(y)); });
+void RunRows(int height, bool two_threads, RowFn&& row_fn, HelperPays& pays, std::size_t bytes) {
+  const auto start = std::chrono::steady_clock::now();
+  const bool helped = RunPieces(static_cast<std::size_t>(std::max(height, 0)), two_threads,
+                                [&row_fn](std::size_t y) { row_fn(static_cast<int>(y)); });
+  pays.Record(helped, bytes,
+              std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count());
 }
 
 }  // namespace zumo::detail
