@@ -13,4 +13,16 @@ void ProposeName(QFileDialog& dialog, const QString& name) {
   dialog.selectFile(name);
 }
 
+std::optional<QString> RememberingDialog::Ask() {
+  if (clear_first)
+    ProposeName(*dialog, last_name);
+  else
+    dialog->selectFile(last_name);
+  if (dialog->exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList chosen = dialog->selectedFiles();
+  if (chosen.isEmpty()) return std::nullopt;
+  last_name = chosen.front();
+  return last_name;
+}
+
 }  // namespace zumo::app

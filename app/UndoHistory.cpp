@@ -20,9 +20,10 @@ bool SameStore(const std::optional<Bitmap>& a, const std::optional<Bitmap>& b) {
 // Calls `visit` with every bitmap a state holds.
 template <class Visit>
 void ForEachBitmap(const WindowState& state, Visit&& visit) {
-  for (const std::optional<Bitmap>& store : state.stores)
-    if (store) visit(*store);
+  for (const StoreField store : kStoreFields)
+    if (state.*store) visit(*(state.*store));
   visit(state.work);
+  visit(state.photo);
   if (state.compare_picture) visit(*state.compare_picture);
 }
 
@@ -33,12 +34,12 @@ std::size_t BufferBytes(const Bitmap& bitmap) {
 }  // namespace
 
 bool SameState(const WindowState& a, const WindowState& b) {
-  if (a.active_group != b.active_group || a.sliders != b.sliders || a.size_preset != b.size_preset ||
-      a.recipes != b.recipes || a.metadata != b.metadata)
+  if (a.active_group != b.active_group || a.sliders != b.sliders || a.size != b.size || a.recipes != b.recipes ||
+      a.metadata != b.metadata)
     return false;
-  for (std::size_t i = 0; i < a.stores.size(); ++i)
-    if (!SameStore(a.stores[i], b.stores[i])) return false;
-  return SameBitmap(a.work, b.work);
+  for (const StoreField store : kStoreFields)
+    if (!SameStore(a.*store, b.*store)) return false;
+  return SameBitmap(a.work, b.work) && SameBitmap(a.photo, b.photo);
 }
 
 void UndoHistory::Push(WindowState before, WindowState after) {
@@ -56,7 +57,7 @@ std::size_t UndoHistory::HeldBytes(const WindowState& current) const {
   std::unordered_set<const std::uint8_t*> seen;
   ForEachBitmap(current, [&seen](const Bitmap& bitmap) { seen.insert(bitmap.Bits()); });
   std::size_t bytes = 0;
-  for (const Step& step : steps_) {
+  for (const Entry& step : steps_) {
     for (const WindowState* state : {&step.before, &step.after})
       ForEachBitmap(*state, [&](const Bitmap& bitmap) {
         if (bitmap.Bits() != nullptr && seen.insert(bitmap.Bits()).second) bytes += BufferBytes(bitmap);

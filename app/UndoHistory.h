@@ -9,9 +9,10 @@
 #include <memory>
 #include <optional>
 
+#include "Lib/common/SizeStep.h"
 #include "Lib/recipe/Recipe.h"
+#include "photofiles/PhotoMetadata.h"
 #include "platform/Bitmap.h"
-#include "platform/PhotoMetadata.h"
 
 namespace zumo::app {
 
@@ -24,23 +25,37 @@ struct StoreRecipes {
   friend bool operator==(const StoreRecipes&, const StoreRecipes&) = default;
 };
 
-// The window's state between two actions. The bitmaps share their pixels with the picture
-// stores (copy on write), so taking a snapshot copies no pixel.
+// The window's state between two actions, as one value: what every handler reads and
+// writes, what undo keeps and puts back. The picture stores, the recipes, the metadata and
+// the compare picture live here; WorkBitmap and ActiveGroup, whose names the window's
+// handlers share, are copied in when a state is taken. The bitmaps share their pixels
+// (copy on write), so a copy of the state copies no pixel.
 struct WindowState {
-  // The four picture stores Image1, Image2, Image3 and Image11. No value: the store still
-  // holds its stored start picture (not yet read as a bitmap).
-  std::array<std::optional<Bitmap>, 4> stores;
-  Bitmap work;  // WorkBitmap
-  std::array<int, 7> sliders{};  // TrackBar1..TrackBar7
-  std::int32_t active_group = 0;
-  int size_preset = 0;  // 0 as loaded, 1 long side 1600, 2 1024, 3 800
+  // The picture stores: Image1 (the shown picture), Image2 (the base of the slider groups),
+  // Image3 (the loaded photo as framed: what the size choices, the techniques and the
+  // recipes start from) and Image11 (the filter's and techniques' scratch). No value: the
+  // store still holds its stored start picture (not yet read as a bitmap).
+  std::optional<Bitmap> shown, base, loaded, scratch;
+  // The photo as read (upright, sRGB), before its framing, so that a crop can be widened
+  // again; empty before a load.
+  Bitmap photo;
+  // How the shown picture and the base were made from the photo; both carry the framing.
   StoreRecipes recipes;
   // The loaded photo's metadata, which saved files carry on; null before a photo is loaded.
   std::shared_ptr<const PhotoMetadata> metadata;
-  // The picture the last load or size preset showed (what hold-to-compare shows). Not
-  // compared: it changes only together with the stores.
+  Bitmap work;  // WorkBitmap
+  std::array<int, 7> sliders{};  // TrackBar1..TrackBar7
+  std::int32_t active_group = 0;
+  SizePreset size = SizePreset::AsLoaded;
+  // The picture the last load, size choice or applied recipe started from (what
+  // hold-to-compare shows). Not compared: it changes only together with the stores.
   std::optional<Bitmap> compare_picture;
 };
+
+// The four stores of a state, in the order Image1, Image2, Image3, Image11.
+using StoreField = std::optional<Bitmap> WindowState::*;
+inline constexpr StoreField kStoreFields[] = {&WindowState::shown, &WindowState::base, &WindowState::loaded,
+                                              &WindowState::scratch};
 
 // Whether an action changed anything a later action depends on. Bitmaps that share one
 // buffer are equal without a look at their pixels.
@@ -77,12 +92,12 @@ class UndoHistory {
   std::size_t MaxSteps() const noexcept { return max_steps_; }
 
  private:
-  struct Step {
+  struct Entry {
     WindowState before, after;
   };
   void Trim(const WindowState& current);
 
-  std::deque<Step> steps_;
+  std::deque<Entry> steps_;
   std::size_t done_ = 0;  // steps_[0, done_) are done, the rest can be redone
   std::size_t max_bytes_ = kDefaultMaxBytes;
   std::size_t max_steps_ = kDefaultMaxSteps;

@@ -20,7 +20,8 @@
 #include "DialogNames.h"
 #include "ErrorReport.h"
 #include "SliderGroups.h"
-#include "platform/PhotoFile.h"
+#include "Lib/recipe/Develop.h"
+#include "photofiles/PhotoFile.h"
 #include "ui_Unit1.h"
 
 std::unique_ptr<zumo::JpegImage> WorkJpeg;
@@ -34,7 +35,7 @@ static void InitPictureResources() { Q_INIT_RESOURCE(pictures); }
 namespace {
 
 using zumo::app::FileSystemPath;
-using zumo::app::ProposeName;
+using zumo::app::WindowState;
 
 using zumo::app::BusyCursor;
 
@@ -74,21 +75,22 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
 
   // Qt's own dialogs (not the desktop's), one of each for the window's life so that each
   // remembers the name chosen last.
-  open_dialog_ = new QFileDialog(this);
-  open_dialog_->setObjectName(QStringLiteral("OpenDialog1"));
-  open_dialog_->setOption(QFileDialog::DontUseNativeDialog);
-  open_dialog_->setAcceptMode(QFileDialog::AcceptOpen);
-  open_dialog_->setFileMode(QFileDialog::AnyFile);  // a typed name is taken as it stands
+  QFileDialog* open = open_dialog_.dialog = new QFileDialog(this);
+  open_dialog_.clear_first = false;
+  open->setObjectName(QStringLiteral("OpenDialog1"));
+  open->setOption(QFileDialog::DontUseNativeDialog);
+  open->setAcceptMode(QFileDialog::AcceptOpen);
+  open->setFileMode(QFileDialog::AnyFile);  // a typed name is taken as it stands
   // The window's own kinds first and selected; the second lists every kind a photo is read in.
-  open_dialog_->setNameFilters({QString::fromUtf8("画像ファイル (*.jpg *.bmp)"),
+  open->setNameFilters({QString::fromUtf8("画像ファイル (*.jpg *.bmp)"),
                                 QString::fromUtf8("読み込める写真すべて (*.jpg *.jpeg *.bmp *.png *.webp *.heic *.heif *.avif)")});
   setAcceptDrops(true);
 
-  save_dialog_ = new QFileDialog(this);
-  save_dialog_->setObjectName(QStringLiteral("SaveDialog1"));
-  save_dialog_->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
-  save_dialog_->setAcceptMode(QFileDialog::AcceptSave);
-  save_dialog_->setNameFilter(QString::fromUtf8("ビットマップファイル (*.bmp)"));
+  QFileDialog* save = save_dialog_.dialog = new QFileDialog(this);
+  save->setObjectName(QStringLiteral("SaveDialog1"));
+  save->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+  save->setAcceptMode(QFileDialog::AcceptSave);
+  save->setNameFilter(QString::fromUtf8("ビットマップファイル (*.bmp)"));
 
   BindEvents();
   FormCreate();
@@ -98,6 +100,8 @@ TForm1::TForm1(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TForm
 TForm1::~TForm1() = default;
 
 void TForm1::FormCreate() {
+  // The JPEG decoder object of the load. The photos are read through the photo files' one
+  // route, so it keeps no second decoded copy of the photo beside the loaded one.
   WorkJpeg = std::make_unique<zumo::JpegImage>();
   WorkBitmap = std::make_unique<zumo::TABitmap>();
   ActiveGroup = slider_groups::kNone;  // a new window starts with no slider group active
@@ -133,20 +137,20 @@ void TForm1::LoadStoredPictures() {
 }
 
 void TForm1::BindEvents() {
-  auto bind_click = [this](zumo::TImage* button, void (TForm1::*handler)(), Step step) {
+  auto bind_click = [this](zumo::TImage* button, void (TForm1::*handler)(), Undoable undoable) {
     connect(button, &zumo::TImage::clicked, this,
-            [this, handler, step] { RunHandler([this, handler] { (this->*handler)(); }, step); });
+            [this, handler, undoable] { RunHandler([this, handler] { (this->*handler)(); }, undoable); });
   };
-  bind_click(ui->RGButton1, &TForm1::RGButton1Click, Step::None);
-  bind_click(ui->RGButton2, &TForm1::RGButton2Click, Step::Load);
-  bind_click(ui->RGButton3, &TForm1::RGButton3Click, Step::None);
-  bind_click(ui->RGButton4, &TForm1::RGButton4Click, Step::Action);
-  bind_click(ui->RGButton5, &TForm1::RGButton5Click, Step::Action);
+  bind_click(ui->RGButton1, &TForm1::RGButton1Click, Undoable::None);
+  bind_click(ui->RGButton2, &TForm1::RGButton2Click, Undoable::Action);
+  bind_click(ui->RGButton3, &TForm1::RGButton3Click, Undoable::None);
+  bind_click(ui->RGButton4, &TForm1::RGButton4Click, Undoable::Action);
+  bind_click(ui->RGButton5, &TForm1::RGButton5Click, Undoable::Action);
 
   // A size preset reacts only when the selection moves to it.
   auto bind_preset = [this](QRadioButton* button, void (TForm1::*handler)()) {
     connect(button, &QRadioButton::toggled, this, [this, handler](bool checked) {
-      if (checked) RunHandler([this, handler] { (this->*handler)(); }, Step::SizePreset);
+      if (checked) RunHandler([this, handler] { (this->*handler)(); }, Undoable::Action);
     });
   };
   bind_preset(ui->RadioButton8, &TForm1::RadioButton8Click);
@@ -156,7 +160,7 @@ void TForm1::BindEvents() {
 
   auto bind_change = [this](QSlider* slider, void (TForm1::*handler)()) {
     connect(slider, &QSlider::valueChanged, this,
-            [this, handler, slider] { RunHandler([this, handler] { (this->*handler)(); }, Step::Slider, slider); });
+            [this, handler, slider] { RunHandler([this, handler] { (this->*handler)(); }, Undoable::Slider, slider); });
   };
   bind_change(ui->TrackBar1, &TForm1::TrackBar1Change);
   bind_change(ui->TrackBar2, &TForm1::TrackBar2Change);
@@ -167,8 +171,7 @@ void TForm1::BindEvents() {
   bind_change(ui->TrackBar7, &TForm1::TrackBar7Change);
 }
 
-template <class Handler>
-void TForm1::RunHandler(Handler&& handler, Step step, QSlider* sender) {
+void TForm1::RunHandler(const std::function<void()>& handler, Undoable undoable, QSlider* sender) {
   if (handler_depth_ > 0) {
     // Re-entered from Set_Int: let Set_Int raise the error in the outer handler.
     try {
@@ -181,15 +184,13 @@ void TForm1::RunHandler(Handler&& handler, Step step, QSlider* sender) {
   // The state before the step. A further change of the slider whose gesture is going on
   // belongs to that gesture; anything else closes it first.
   std::optional<zumo::app::WindowState> before;
-  const bool gesture_goes_on = step == Step::Slider && sender == gesture_slider_ && gesture_before_;
+  const bool gesture_goes_on = undoable == Undoable::Slider && sender == gesture_slider_ && gesture_before_;
   if (!gesture_goes_on) {
     CloseGesture();
-    if (step != Step::None) {
-      before = CaptureState();
-      // The slider has already moved: its position before the change is the one known.
-      if (step == Step::Slider) before->sliders = known_positions_;
-      if (step == Step::SizePreset) before->size_preset = known_preset_;
-    }
+    LeaveCropMode();  // any other command ends the crop mode without a change
+    // A slider or size choice has already moved when its handler runs; the state still
+    // holds the position before the change.
+    if (undoable != Undoable::None) before = CaptureState();
   }
   QString message;
   ++handler_depth_;
@@ -202,8 +203,8 @@ void TForm1::RunHandler(Handler&& handler, Step step, QSlider* sender) {
   }
   --handler_depth_;
   nested_error_ = nullptr;
-  if (before && step != Step::Slider) RecordStep(*before, step);
-  if (before && step == Step::Slider) {
+  if (before && undoable != Undoable::Slider) RecordStep(*before);
+  if (before && undoable == Undoable::Slider) {
     gesture_slider_ = sender;
     gesture_before_ = std::move(before);
     qApp->installEventFilter(this);  // the gesture ends with the user's next other input
@@ -213,8 +214,7 @@ void TForm1::RunHandler(Handler&& handler, Step step, QSlider* sender) {
 }
 
 void TForm1::Set_Int() {
-  for (QSlider* slider : {ui->TrackBar1, ui->TrackBar2, ui->TrackBar3, ui->TrackBar4, ui->TrackBar5,
-                          ui->TrackBar6, ui->TrackBar7}) {
+  for (QSlider* slider : Sliders()) {
     slider->setValue(0);
     if (nested_error_) std::rethrow_exception(std::exchange(nested_error_, nullptr));
   }
@@ -241,54 +241,60 @@ void TForm1::RGButton1Click() {
 
 // --- load and size presets ---
 
+std::array<QSlider*, 7> TForm1::Sliders() const {
+  return {ui->TrackBar1, ui->TrackBar2, ui->TrackBar3, ui->TrackBar4, ui->TrackBar5, ui->TrackBar6, ui->TrackBar7};
+}
+
+std::array<QRadioButton*, 4> TForm1::SizeChoices() const {
+  return {ui->RadioButton8, ui->RadioButton9, ui->RadioButton10, ui->RadioButton11};
+}
+
 zumo::SizePreset TForm1::SelectedSizePreset() const {
-  if (ui->RadioButton9->isChecked()) return zumo::SizePreset::Long1600;
-  if (ui->RadioButton10->isChecked()) return zumo::SizePreset::Long1024;
-  if (ui->RadioButton11->isChecked()) return zumo::SizePreset::Long800;
+  const std::array<QRadioButton*, 4> choices = SizeChoices();
+  for (std::size_t i = 0; i < choices.size(); ++i)
+    if (choices[i]->isChecked()) return static_cast<zumo::SizePreset>(i);
   return zumo::SizePreset::AsLoaded;
 }
 
-void TForm1::ShowSizedPhoto(const zumo::Bitmap& photo) {
-  const zumo::Bitmap sized = zumo::BringToPreset(photo, SelectedSizePreset());
-  ui->Image1->AssignBitmap(sized);
-  ui->Image2->AssignBitmap(sized);
-  recipes_.shown = recipes_.base = zumo::Recipe{SelectedSizePreset(), {}};
+zumo::Recipe TForm1::SizedOnly(zumo::SizePreset size) const { return zumo::Recipe{size, {}, CurrentFraming()}; }
+
+void TForm1::ShowSizedPhoto() {
+  const zumo::Recipe sized_only = SizedOnly(SelectedSizePreset());
+  zumo::TABitmap work;
+  const zumo::Bitmap sized = zumo::DevelopFramed(work, Held(&WindowState::loaded), sized_only);
+  ShowAndBase(sized, sized_only);
+  state_.compare_picture = sized;
 }
 
 void TForm1::RGButton2Click() {
   ActiveGroup = slider_groups::kNone;
   Set_Int();
-  open_dialog_->selectFile(last_open_name_);
-  if (open_dialog_->exec() != QDialog::Accepted) return;
-  const QStringList chosen = open_dialog_->selectedFiles();
-  if (chosen.isEmpty()) return;
-  last_open_name_ = chosen.front();
-  LoadPhoto(last_open_name_);
+  if (const std::optional<QString> name = open_dialog_.Ask()) LoadPhoto(*name);
 }
 
 void TForm1::OpenNamedPhoto(const QString& path) {
   RunHandler([this, &path] {
     ActiveGroup = slider_groups::kNone;
     Set_Int();
-    last_open_name_ = path;
+    open_dialog_.last_name = path;
     LoadPhoto(path);
-  }, Step::Load);
+  });
 }
 
 void TForm1::SaveAs() {
-  RunHandler([this] { SaveAsNow(); }, Step::None);
+  RunHandler([this] { SaveAsNow(); }, Undoable::None);
 }
 
 void TForm1::SaveRecipe() {
-  RunHandler([this] { SaveRecipeNow(); }, Step::None);
+  RunHandler([this] { SaveRecipeNow(); }, Undoable::None);
 }
 
 void TForm1::ApplyRecipe() {
-  RunHandler([this] { ChooseAndApplyRecipe(); }, Step::Action);
+  RunHandler([this] { ChooseAndApplyRecipe(); });
 }
 
 void TForm1::ApplyRecipeFile(const QString& path) {
-  RunHandler([this, &path] { ApplyRecipeNow(path); }, Step::Action);
+  RunHandler([this, &path] { ApplyRecipeNow(path); });
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
@@ -304,37 +310,38 @@ void TForm1::dropEvent(QDropEvent* event) {
 
 void TForm1::LoadPhoto(const QString& path) {
   BusyCursor busy;
-  const std::string file = FileSystemPath(path);
   // Everything is read and sized in temporaries; the window's pictures change only once
   // nothing can fail any more.
-  zumo::LoadedPhoto loaded = zumo::LoadPhotoFile(file, screen_bits_per_pixel_);
-  const zumo::Bitmap& photo = loaded.photo.picture;
-  auto metadata = std::make_shared<const zumo::PhotoMetadata>(std::move(loaded.photo.metadata));
-  const zumo::Bitmap sized = zumo::BringToPreset(photo, SelectedSizePreset());
+  zumo::Photo photo = zumo::ReadPhoto(FileSystemPath(path), screen_bits_per_pixel_);
+  const zumo::Recipe sized_only{SelectedSizePreset(), {}};  // a new photo, not yet framed
+  zumo::TABitmap work;
+  const zumo::Bitmap sized = zumo::Develop(work, photo.picture, sized_only);
+  auto metadata = std::make_shared<const zumo::PhotoMetadata>(std::move(photo.metadata));
 
-  if (loaded.jpeg) WorkJpeg = std::move(loaded.jpeg);
-  WorkBitmap->Assign(photo);
-  ui->Image3->AssignBitmap(photo);
-  ui->Image1->AssignBitmap(sized);
-  ui->Image2->AssignBitmap(sized);
-  recipes_.shown = recipes_.base = zumo::Recipe{SelectedSizePreset(), {}};
-  recipes_.from_photo = true;
-  photo_metadata_ = std::move(metadata);
+  WorkBitmap->Assign(photo.picture);
+  state_.photo = photo.picture;
+  Put(&WindowState::loaded, photo.picture);
+  ShowAndBase(sized, sized_only);
+  state_.recipes.from_photo = true;
+  state_.metadata = std::move(metadata);
+  state_.compare_picture = sized;
 }
 
 void TForm1::RadioButton8Click() {
   ActiveGroup = slider_groups::kNone;
-  ui->Image1->AssignBitmap(ui->Image3->Bitmap());
-  ui->Image2->AssignBitmap(ui->Image3->Bitmap());
-  recipes_.shown = recipes_.base = zumo::Recipe{zumo::SizePreset::AsLoaded, {}};
+  state_.size = zumo::SizePreset::AsLoaded;
+  const zumo::Bitmap photo = Held(&WindowState::loaded);
+  ShowAndBase(photo, SizedOnly(zumo::SizePreset::AsLoaded));
+  state_.compare_picture = photo;
   Set_Int();
 }
 
 void TForm1::RadioButton9Click() {
   ActiveGroup = slider_groups::kNone;
+  state_.size = SelectedSizePreset();
   Set_Int();
   BusyCursor busy;
-  ShowSizedPhoto(ui->Image3->Bitmap());
+  ShowSizedPhoto();
 }
 
 void TForm1::RadioButton10Click() { RadioButton9Click(); }
@@ -363,38 +370,36 @@ void TForm1::RGButton3Click() {
 
   // The shown picture, taken before the dialog opens (a copy that shares its pixels), and
   // how it was made, which a JPEG carries in its comment.
-  const zumo::Bitmap picture = ui->Image1->Bitmap();
+  const zumo::Bitmap picture = Held(&WindowState::shown);
   if (picture.Empty()) throw zumo::Error(zumo::messages::kNothingToSave);
   const std::string recipe = ShownRecipeText();
 
+  QFileDialog& dialog = *save_dialog_.dialog;
   if (chosen->format == zumo::SaveFormat::Bmp) {
-    save_dialog_->setDefaultSuffix(QStringLiteral("BMP"));
-    save_dialog_->setNameFilter(QString::fromUtf8("ビットマップファイル (*.bmp)"));
+    dialog.setDefaultSuffix(QStringLiteral("BMP"));
+    dialog.setNameFilter(QString::fromUtf8("ビットマップファイル (*.bmp)"));
   } else {
-    save_dialog_->setDefaultSuffix(QStringLiteral("JPG"));
-    save_dialog_->setNameFilter(QString::fromUtf8("JPEGファイル (*.jpg)"));
+    dialog.setDefaultSuffix(QStringLiteral("JPG"));
+    dialog.setNameFilter(QString::fromUtf8("JPEGファイル (*.jpg)"));
   }
-  ProposeName(*save_dialog_, last_save_name_);
-  if (save_dialog_->exec() != QDialog::Accepted) return;
-  const QStringList names = save_dialog_->selectedFiles();
-  if (names.isEmpty()) return;
-  last_save_name_ = names.front();
+  const std::optional<QString> name = save_dialog_.Ask();
+  if (!name) return;
   BusyCursor busy;
   const zumo::PhotoMetadata metadata =
       chosen->format == zumo::SaveFormat::Jpeg ? MetadataToSave(picture, chosen->format) : zumo::PhotoMetadata{};
-  zumo::WritePhotoFile(picture, FileSystemPath(last_save_name_), chosen->format, chosen->quality, recipe, metadata);
+  zumo::WritePhotoFile(picture, FileSystemPath(*name), chosen->format, chosen->quality, recipe, metadata);
 }
 
 std::string TForm1::ShownRecipeText() const {
   // A photo saved as loaded, with nothing done to it, is the encoder's file alone: there is
   // nothing to replay.
-  const zumo::Recipe& made = recipes_.shown;
+  const zumo::Recipe& made = state_.recipes.shown;
   const bool worth_keeping = made.size != zumo::SizePreset::AsLoaded || !made.steps.empty();
-  return recipes_.from_photo && worth_keeping ? zumo::FormatRecipe(made) : std::string();
+  return state_.recipes.from_photo && worth_keeping ? zumo::FormatRecipe(made) : std::string();
 }
 
 zumo::PhotoMetadata TForm1::MetadataToSave(const zumo::Bitmap& picture, zumo::SaveFormat format) const {
-  return photo_metadata_ ? zumo::MetadataToSave(*photo_metadata_, picture, SavedMetadata(), format)
+  return state_.metadata ? zumo::MetadataToSave(*state_.metadata, picture, SavedMetadata(), format)
                          : zumo::PhotoMetadata{};
 }
 

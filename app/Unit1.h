@@ -6,16 +6,19 @@
 #include <array>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "DialogNames.h"
 #include "Lib/common/SizeStep.h"
 #include "UndoHistory.h"
+#include "controls/CropEditor.h"
 #include "controls/PictureControl.h"
 #include "imaging/ABitmap.h"
-#include "platform/JpegImage.h"
-#include "platform/PhotoFile.h"
+#include "photofiles/JpegImage.h"
+#include "photofiles/PhotoFile.h"
 
 class QAction;
 class QButtonGroup;
@@ -26,6 +29,7 @@ class QDropEvent;
 class QFileDialog;
 class QKeyEvent;
 class QMenu;
+class QRadioButton;
 class QShowEvent;
 class QSlider;
 
@@ -52,8 +56,8 @@ class TForm1 : public QWidget {
   ~TForm1() override;
 
   Ui::TForm1& Controls() noexcept { return *ui; }
-  QFileDialog& OpenDialog1() noexcept { return *open_dialog_; }
-  QFileDialog& SaveDialog1() noexcept { return *save_dialog_; }
+  QFileDialog& OpenDialog1() noexcept { return *open_dialog_.dialog; }
+  QFileDialog& SaveDialog1() noexcept { return *save_dialog_.dialog; }
 
   // Puts the seven sliders back to 0, TrackBar1 first. Each slider that moves raises its
   // change handler before the next one is set, so handlers can re-enter from here.
@@ -102,8 +106,11 @@ class TForm1 : public QWidget {
   void SaveAs();
   QFileDialog& SaveAsDialog();
 
-  // The recipes of the shown and the base picture, kept by every handler.
-  zumo::app::StoreRecipes& Recipes() noexcept { return recipes_; }
+  // The window's state as the handlers left it (WorkBitmap and ActiveGroup are copied in
+  // by CaptureState). The recipes of the shown and the base picture are kept by every
+  // handler together with the pictures.
+  const zumo::app::WindowState& State() const noexcept { return state_; }
+  const zumo::app::StoreRecipes& Recipes() const noexcept { return state_.recipes; }
   // Saves the shown picture's recipe through a save dialog (Ctrl+E); applies a recipe file
   // chosen in an open dialog to the loaded photo as one step (Ctrl+Shift+E). Before a photo
   // is loaded both say so and do nothing else. Errors go to the error report.
@@ -114,6 +121,24 @@ class TForm1 : public QWidget {
   // the sliders go to 0 and the size choice to the recipe's size without their handlers
   // running, ActiveGroup to 0. A recipe that cannot be read changes nothing.
   void ApplyRecipeFile(const QString& path);
+  // The framing commands of the photo's menu: turns and mirrors of the picture as it shows,
+  // and any framing as the crop mode gives it. Each is one undoable step: the loaded photo
+  // is framed anew and the shown picture and the base are developed from it by their own
+  // recipes (size and steps), so the retouching carries over; the sliders and ActiveGroup
+  // stay as they were. Before a photo is loaded they say so. Errors go to the error report.
+  void TurnClockwise();
+  void TurnAnticlockwise();
+  void FlipHorizontally();
+  void FlipVertically();
+  void ChangeFraming(const zumo::Framing& framing);
+  // The crop mode (切り抜き・傾き補正…, Ctrl+K): the editor takes the photo view's place with the
+  // photo turned and mirrored as framed, its straightening and its crop. Enter applies the
+  // edited framing as ChangeFraming does; Escape, or any other command, leaves the mode
+  // without a change. Before a photo is loaded it says so.
+  void StartCropMode();
+  bool InCropMode() const noexcept;
+  zumo::TCropEditor& CropEditor();
+  const zumo::Framing& CurrentFraming() const noexcept { return state_.recipes.base.framing; }
   // The recipe commands' dialogs, made when first needed (they are not part of the window's
   // own controls).
   QFileDialog& RecipeSaveDialog();
@@ -151,32 +176,59 @@ class TForm1 : public QWidget {
   void LoadStoredPictures();
   void BindEvents();
   // What an outermost handler is to the undo history.
-  enum class Step {
+  enum class Undoable {
     None,        // no step: save, quit
-    Action,      // one step: filter, technique
-    Load,        // one step; a photo read becomes the picture to compare with
-    SizePreset,  // one step; its picture becomes the picture to compare with
+    Action,      // one step: load, size choice, filter, technique, recipe
     Slider,      // part of the gesture on the sending slider
   };
   // Runs one event handler. An error that ends the outermost handler goes to the error
   // report and the window goes on; an error in a handler re-entered from Set_Int is kept
   // and raised again in Set_Int, so it ends the outer handler as well. The outermost
-  // handler is recorded as `step`, failed or not.
-  template <class Handler>
-  void RunHandler(Handler&& handler, Step step = Step::Action, QSlider* sender = nullptr);
-  void RecordStep(const zumo::app::WindowState& before, Step step);
-  void RestoreState(const zumo::app::WindowState& state);
+  // handler is recorded as `undoable` says, failed or not.
+  void RunHandler(const std::function<void()>& handler, Undoable undoable = Undoable::Action,
+                  QSlider* sender = nullptr);
+  void RecordStep(const zumo::app::WindowState& before);
+  // Undo and redo: `can` says whether the history can move, `move` moves it.
+  void GoThroughHistory(bool (zumo::app::UndoHistory::*can)() const noexcept,
+                        const zumo::app::WindowState& (zumo::app::UndoHistory::*move)());
+  // Puts `state` on screen and makes it the window's: the stores, WorkBitmap, the sliders
+  // and the size choice (without their handlers running), ActiveGroup.
+  void ShowState(const zumo::app::WindowState& state);
   void SetUpEditing();
   void SetUpAccessibleNames();
   void UpdateCommands();
   void ShowComparison();
-  void ShowSizedPhoto(const zumo::Bitmap& photo);
+
+  // The picture stores. Held reads one as a bitmap (a store still holding its stored start
+  // picture gives that picture, from then on held as a bitmap); Put writes one, in the state
+  // and on its control.
+  zumo::TImage& StoreControl(zumo::app::StoreField store) const;
+  const zumo::Bitmap& Held(zumo::app::StoreField store);
+  void Put(zumo::app::StoreField store, const zumo::Bitmap& picture);
+  // The shown picture and the base become `picture`, made from the loaded photo by `recipe`.
+  void ShowAndBase(const zumo::Bitmap& picture, const zumo::Recipe& recipe);
+  // No steps at `size`, with the current framing.
+  zumo::Recipe SizedOnly(zumo::SizePreset size) const;
+  // The framing commands inside their handlers.
+  void EditFraming(zumo::Framing (*edit)(const zumo::Framing&, zumo::FrameSize));
+  void ReframeNow(const zumo::Framing& framing);
+  void LeaveCropMode();
+  // The loaded photo developed at the selected size choice becomes the shown picture, the
+  // base and the picture to compare with.
+  void ShowSizedPhoto();
+  // The change handler of a slider of `group`, whose step `step_now` reads from the
+  // positions (Unit1Retouch.cpp).
+  void SliderChange(std::int32_t group, const std::function<zumo::Step()>& step_now);
+  std::array<QSlider*, 7> Sliders() const;
+  std::array<QRadioButton*, 4> SizeChoices() const;  // in the order of zumo::SizePreset
+  zumo::SizePreset SelectedSizePreset() const;
+
   // The recipe commands inside their handlers (Unit1Recipes.cpp).
   void RequirePhoto() const;
   void SaveRecipeNow();
   void ChooseAndApplyRecipe();
   void ApplyRecipeNow(const QString& path);
-  zumo::SizePreset SelectedSizePreset() const;
+  std::optional<QString> AskRecipeName(zumo::app::RememberingDialog& dialog);
   // What a save writes beside the shown picture: the recipe text (empty when there is
   // nothing to replay) and the loaded photo's metadata as the photo menu's choices leave it.
   std::string ShownRecipeText() const;
@@ -186,10 +238,7 @@ class TForm1 : public QWidget {
   void ShowKindSettings(const QString& filter);
 
   std::unique_ptr<Ui::TForm1> ui;
-  QFileDialog* open_dialog_ = nullptr;
-  QFileDialog* save_dialog_ = nullptr;
-  QString last_open_name_;
-  QString last_save_name_;
+  zumo::app::WindowState state_;
   int screen_bits_per_pixel_ = 24;
   int handler_depth_ = 0;
   std::exception_ptr nested_error_;
@@ -199,32 +248,25 @@ class TForm1 : public QWidget {
   // The slider gesture going on: its slider and the state before its first change.
   QSlider* gesture_slider_ = nullptr;
   std::optional<zumo::app::WindowState> gesture_before_;
-  // Slider positions as of the last change notification each slider raised; a handler runs
-  // after its slider has moved, so this is where the position before a change is read.
-  std::array<int, 7> known_positions_{};
-  int known_preset_ = 0;  // the same for the size preset (its handler runs once it is selected)
   // The stored start pictures of Image1, Image2, Image3 and Image11, put back by an undo
   // to before the first time a store was read as a bitmap.
   std::array<zumo::TPicture, 4> start_pictures_;
-  std::optional<zumo::Bitmap> compare_picture_;
   bool compare_key_ = false, compare_mouse_ = false, compare_menu_ = false;
-  QMenu* photo_menu_ = nullptr;
-  zumo::app::StoreRecipes recipes_;
-  QFileDialog* recipe_save_dialog_ = nullptr;
-  QFileDialog* recipe_open_dialog_ = nullptr;
+
+  // The file dialogs, each proposing the name confirmed last (the two recipe dialogs share
+  // theirs).
+  zumo::app::RememberingDialog open_dialog_, save_dialog_, save_as_dialog_, recipe_save_dialog_, recipe_open_dialog_;
   QString last_recipe_name_;
+  QSpinBox* save_as_quality_ = nullptr;
+  QCheckBox* save_as_lossless_ = nullptr;
+
+  zumo::TCropEditor* crop_editor_ = nullptr;
+  QMenu* photo_menu_ = nullptr;
   QAction* undo_action_ = nullptr;
   QAction* redo_action_ = nullptr;
   QAction* fit_action_ = nullptr;
   QAction* actual_size_action_ = nullptr;
   QAction* compare_action_ = nullptr;
-  // The loaded photo's metadata (shared with the undo snapshots), and what saves leave out.
-  std::shared_ptr<const zumo::PhotoMetadata> photo_metadata_;
   QAction* strip_location_action_ = nullptr;
   QAction* strip_metadata_action_ = nullptr;
-  // The save-as dialog, its quality controls, and its last confirmed name.
-  QFileDialog* save_as_dialog_ = nullptr;
-  QSpinBox* save_as_quality_ = nullptr;
-  QCheckBox* save_as_lossless_ = nullptr;
-  QString last_save_as_name_;
 };

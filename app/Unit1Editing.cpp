@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QRadioButton>
 #include <QSignalBlocker>
+#include <QSlider>
 
 #include "Unit1.h"
 #include "controls/PhotoView.h"
@@ -21,63 +23,61 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // --- the state and the history ---
 
+zumo::TImage& TForm1::StoreControl(zumo::app::StoreField store) const {
+  if (store == &WindowState::shown) return *ui->Image1;
+  if (store == &WindowState::base) return *ui->Image2;
+  if (store == &WindowState::loaded) return *ui->Image3;
+  return *ui->Image11;
+}
+
+const zumo::Bitmap& TForm1::Held(zumo::app::StoreField store) {
+  std::optional<zumo::Bitmap>& held = state_.*store;
+  if (!held) held = StoreControl(store).Bitmap();  // the stored start picture, now as a bitmap
+  return *held;
+}
+
+void TForm1::Put(zumo::app::StoreField store, const zumo::Bitmap& picture) {
+  StoreControl(store).AssignBitmap(picture);
+  state_.*store = picture;
+}
+
+void TForm1::ShowAndBase(const zumo::Bitmap& picture, const zumo::Recipe& recipe) {
+  Put(&WindowState::shown, picture);
+  Put(&WindowState::base, picture);
+  state_.recipes.shown = state_.recipes.base = recipe;
+}
+
 WindowState TForm1::CaptureState() const {
-  WindowState state;
-  const zumo::TImage* stores[] = {ui->Image1, ui->Image2, ui->Image3, ui->Image11};
-  for (std::size_t i = 0; i < state.stores.size(); ++i)
-    if (stores[i]->Picture().IsBitmap()) state.stores[i] = stores[i]->Picture().HeldBitmap();
+  WindowState state = state_;
   if (WorkBitmap) state.work = *WorkBitmap;
-  const QSlider* sliders[] = {ui->TrackBar1, ui->TrackBar2, ui->TrackBar3, ui->TrackBar4,
-                              ui->TrackBar5, ui->TrackBar6, ui->TrackBar7};
-  for (std::size_t i = 0; i < state.sliders.size(); ++i) state.sliders[i] = sliders[i]->value();
   state.active_group = ActiveGroup;
-  const QRadioButton* presets[] = {ui->RadioButton8, ui->RadioButton9, ui->RadioButton10, ui->RadioButton11};
-  for (int i = 0; i < 4; ++i)
-    if (presets[i]->isChecked()) state.size_preset = i;
-  state.compare_picture = compare_picture_;
-  state.recipes = recipes_;
-  state.metadata = photo_metadata_;
   return state;
 }
 
-void TForm1::RestoreState(const WindowState& state) {
-  zumo::TImage* stores[] = {ui->Image1, ui->Image2, ui->Image3, ui->Image11};
-  for (std::size_t i = 0; i < state.stores.size(); ++i) {
-    if (state.stores[i])
-      stores[i]->AssignBitmap(*state.stores[i]);
+void TForm1::ShowState(const WindowState& state) {
+  state_ = state;
+  for (std::size_t i = 0; i < std::size(zumo::app::kStoreFields); ++i) {
+    const zumo::app::StoreField store = zumo::app::kStoreFields[i];
+    if (state.*store)
+      StoreControl(store).AssignBitmap(*(state.*store));
     else
-      stores[i]->SetPicture(start_pictures_[i]);
+      StoreControl(store).SetPicture(start_pictures_[i]);
   }
   if (WorkBitmap) WorkBitmap->Assign(state.work);
-  // Positions and the preset come back without their handlers running.
-  QSlider* sliders[] = {ui->TrackBar1, ui->TrackBar2, ui->TrackBar3, ui->TrackBar4,
-                        ui->TrackBar5, ui->TrackBar6, ui->TrackBar7};
-  for (std::size_t i = 0; i < state.sliders.size(); ++i) {
+  ActiveGroup = state.active_group;
+  // Positions and the size choice come back without their handlers running.
+  const std::array<QSlider*, 7> sliders = Sliders();
+  for (std::size_t i = 0; i < sliders.size(); ++i) {
     const QSignalBlocker quiet(sliders[i]);
     sliders[i]->setValue(state.sliders[i]);
   }
-  known_positions_ = state.sliders;
-  known_preset_ = state.size_preset;
-  ActiveGroup = state.active_group;
-  QRadioButton* presets[] = {ui->RadioButton8, ui->RadioButton9, ui->RadioButton10, ui->RadioButton11};
-  {
-    const QSignalBlocker quiet0(presets[0]), quiet1(presets[1]), quiet2(presets[2]), quiet3(presets[3]);
-    presets[state.size_preset]->setChecked(true);
+  for (QRadioButton* choice : SizeChoices()) {
+    const QSignalBlocker quiet(choice);
+    choice->setChecked(choice == SizeChoices()[static_cast<std::size_t>(state.size)]);
   }
-  compare_picture_ = state.compare_picture;
-  recipes_ = state.recipes;
-  photo_metadata_ = state.metadata;
 }
 
-void TForm1::RecordStep(const WindowState& before, Step step) {
-  const zumo::TPicture& loaded = ui->Image3->Picture();
-  const bool photo_read = step == Step::Load && loaded.IsBitmap() &&
-                          !(before.stores[2] && before.stores[2]->Bits() == loaded.HeldBitmap().Bits() &&
-                            before.stores[2]->Width() == loaded.Width() && before.stores[2]->Height() == loaded.Height());
-  // A load or preset leaves the picture it put in the base; slider resets it ran since
-  // replaced only the shown picture.
-  if ((photo_read || step == Step::SizePreset) && ui->Image2->Picture().IsBitmap())
-    compare_picture_ = ui->Image2->Picture().HeldBitmap();
+void TForm1::RecordStep(const WindowState& before) {
   WindowState after = CaptureState();
   if (!zumo::app::SameState(before, after)) {
     history_.Push(before, std::move(after));
@@ -93,24 +93,20 @@ void TForm1::CloseGesture() {
   const WindowState before = std::move(*gesture_before_);
   gesture_before_.reset();
   gesture_slider_ = nullptr;
-  RecordStep(before, Step::Slider);
+  RecordStep(before);
 }
 
 bool TForm1::CanUndo() const noexcept { return history_.CanUndo() || gesture_before_.has_value(); }
 
-void TForm1::Undo() {
-  CloseGesture();
-  if (!history_.CanUndo()) return;
-  RestoreState(history_.Undo());
-  compare_menu_ = false;
-  UpdateCommands();
-  ShowComparison();
-}
+void TForm1::Undo() { GoThroughHistory(&zumo::app::UndoHistory::CanUndo, &zumo::app::UndoHistory::Undo); }
+void TForm1::Redo() { GoThroughHistory(&zumo::app::UndoHistory::CanRedo, &zumo::app::UndoHistory::Redo); }
 
-void TForm1::Redo() {
+void TForm1::GoThroughHistory(bool (zumo::app::UndoHistory::*can)() const noexcept,
+                              const WindowState& (zumo::app::UndoHistory::*move)()) {
   CloseGesture();
-  if (!history_.CanRedo()) return;
-  RestoreState(history_.Redo());
+  LeaveCropMode();
+  if (!(history_.*can)()) return;
+  ShowState((history_.*move)());
   compare_menu_ = false;
   UpdateCommands();
   ShowComparison();
@@ -144,12 +140,12 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 // --- hold to compare ---
 
 void TForm1::ShowComparison() {
-  if (Comparing() && compare_picture_)
-    ui->Image1->ShowInstead(compare_picture_);
+  if (Comparing() && state_.compare_picture)
+    ui->Image1->ShowInstead(state_.compare_picture);
   else
     ui->Image1->ShowInstead(std::nullopt);
   const QSignalBlocker quiet(compare_action_);
-  compare_action_->setChecked(compare_menu_ && compare_picture_);
+  compare_action_->setChecked(compare_menu_ && state_.compare_picture);
 }
 
 void TForm1::keyPressEvent(QKeyEvent* event) {
@@ -182,25 +178,21 @@ void TForm1::UpdateCommands() {
   const bool photo = ui->Image1->Picture().IsBitmap() && !ui->Image1->Picture().Empty();
   fit_action_->setEnabled(photo);
   actual_size_action_->setEnabled(photo);
-  compare_action_->setEnabled(compare_picture_ && !compare_picture_->Empty());
+  compare_action_->setEnabled(state_.compare_picture && !state_.compare_picture->Empty());
 }
 
 void TForm1::SetUpEditing() {
   start_pictures_ = {ui->Image1->Picture(), ui->Image2->Picture(), ui->Image3->Picture(), ui->Image11->Picture()};
-  QSlider* sliders[] = {ui->TrackBar1, ui->TrackBar2, ui->TrackBar3, ui->TrackBar4,
-                        ui->TrackBar5, ui->TrackBar6, ui->TrackBar7};
-  for (std::size_t i = 0; i < known_positions_.size(); ++i) {
-    known_positions_[i] = sliders[i]->value();
-    // Connected after the handlers: runs once the change's handler has returned.
-    connect(sliders[i], &QSlider::valueChanged, this, [this, i](int value) { known_positions_[i] = value; });
+  // The state follows the sliders. Connected after the handlers, these run once a change's
+  // handler has returned: while it runs, the state holds the position before the change. A
+  // handler may have moved its slider again meanwhile (Set_Int): the slider's own value
+  // is the one kept. The size choice's handlers set the state's size themselves.
+  const std::array<QSlider*, 7> sliders = Sliders();
+  for (std::size_t i = 0; i < sliders.size(); ++i) {
+    state_.sliders[i] = sliders[i]->value();
+    connect(sliders[i], &QSlider::valueChanged, this, [this, i] { state_.sliders[i] = Sliders()[i]->value(); });
   }
-  QRadioButton* presets[] = {ui->RadioButton8, ui->RadioButton9, ui->RadioButton10, ui->RadioButton11};
-  for (int i = 0; i < 4; ++i) {
-    if (presets[i]->isChecked()) known_preset_ = i;
-    connect(presets[i], &QRadioButton::toggled, this, [this, i](bool checked) {
-      if (checked) known_preset_ = i;
-    });
-  }
+  state_.size = SelectedSizePreset();
 
   auto command = [this](const char* text, QList<QKeySequence> keys, auto run) {
     auto* action = new QAction(Text(text), this);
@@ -233,6 +225,14 @@ void TForm1::SetUpEditing() {
   QAction* apply_recipe =
       command("レシピを適用…", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E)}, [this] { ApplyRecipe(); });
 
+  // Framing: the picture as it shows turned or mirrored.
+  QAction* turn_right = command("右に90度回転", {QKeySequence(Qt::CTRL | Qt::Key_R)}, [this] { TurnClockwise(); });
+  QAction* turn_left =
+      command("左に90度回転", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)}, [this] { TurnAnticlockwise(); });
+  QAction* flip_h = command("左右反転", {QKeySequence(Qt::CTRL | Qt::Key_H)}, [this] { FlipHorizontally(); });
+  QAction* flip_v = command("上下反転", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H)}, [this] { FlipVertically(); });
+  QAction* crop = command("切り抜き・傾き補正…", {QKeySequence(Qt::CTRL | Qt::Key_K)}, [this] { StartCropMode(); });
+
   photo_menu_ = new QMenu(this);
   photo_menu_->addAction(undo_action_);
   photo_menu_->addAction(redo_action_);
@@ -241,6 +241,12 @@ void TForm1::SetUpEditing() {
   photo_menu_->addAction(actual_size_action_);
   photo_menu_->addSeparator();
   photo_menu_->addAction(compare_action_);
+  photo_menu_->addSeparator();
+  photo_menu_->addAction(turn_right);
+  photo_menu_->addAction(turn_left);
+  photo_menu_->addAction(flip_h);
+  photo_menu_->addAction(flip_v);
+  photo_menu_->addAction(crop);
   photo_menu_->addSeparator();
   photo_menu_->addAction(save_as);
   photo_menu_->addAction(save_recipe);

@@ -11,8 +11,8 @@
 #include "BusyCursor.h"
 #include "DialogNames.h"
 #include "Unit1.h"
+#include "photofiles/OutputKinds.h"
 #include "platform/Error.h"
-#include "platform/OutputKinds.h"
 #include "ui_Unit1.h"
 
 namespace {
@@ -29,17 +29,17 @@ const zumo::OutputKind& KindOfFilter(const QString& filter) {
 }  // namespace
 
 QFileDialog& TForm1::SaveAsDialog() {
-  if (save_as_dialog_ != nullptr) return *save_as_dialog_;
-  save_as_dialog_ = new QFileDialog(this);
-  save_as_dialog_->setObjectName(QStringLiteral("SaveAsDialog"));
-  save_as_dialog_->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
-  save_as_dialog_->setAcceptMode(QFileDialog::AcceptSave);
+  if (save_as_dialog_.dialog != nullptr) return *save_as_dialog_.dialog;
+  QFileDialog* dialog = save_as_dialog_.dialog = new QFileDialog(this);
+  dialog->setObjectName(QStringLiteral("SaveAsDialog"));
+  dialog->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
   QStringList filters;
   for (const zumo::OutputKind& kind : zumo::OutputKinds()) filters << Text(kind.dialog_filter);
-  save_as_dialog_->setNameFilters(filters);
+  dialog->setNameFilters(filters);
 
   // The quality controls sit in a row of their own under Qt's own dialog's fields.
-  auto* row = new QWidget(save_as_dialog_);
+  auto* row = new QWidget(dialog);
   auto* layout = new QHBoxLayout(row);
   layout->setContentsMargins(0, 0, 0, 0);
   auto* label = new QLabel(QString::fromUtf8("品質:"), row);
@@ -53,24 +53,24 @@ QFileDialog& TForm1::SaveAsDialog() {
   layout->addWidget(save_as_quality_);
   layout->addWidget(save_as_lossless_);
   layout->addStretch();
-  if (auto* grid = qobject_cast<QGridLayout*>(save_as_dialog_->layout()))
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()))
     grid->addWidget(row, grid->rowCount(), 0, 1, grid->columnCount());
   connect(save_as_lossless_, &QCheckBox::toggled, save_as_quality_, [this](bool on) {
-    save_as_quality_->setEnabled(!on && KindOfFilter(save_as_dialog_->selectedNameFilter()).TakesQuality());
+    save_as_quality_->setEnabled(!on && KindOfFilter(save_as_dialog_.dialog->selectedNameFilter()).TakesQuality());
   });
-  connect(save_as_dialog_, &QFileDialog::filterSelected, this, &TForm1::ShowKindSettings);
+  connect(dialog, &QFileDialog::filterSelected, this, &TForm1::ShowKindSettings);
   // The kind chosen when nobody chose: JPEG, as the save button's default.
   const QString jpeg = Text(zumo::OutputKindOf(zumo::SaveFormat::Jpeg).dialog_filter);
-  save_as_dialog_->selectNameFilter(jpeg);
+  dialog->selectNameFilter(jpeg);
   ShowKindSettings(jpeg);
-  return *save_as_dialog_;
+  return *dialog;
 }
 
 // The controls and the default suffix for the kind of `filter`: the kind's default quality,
 // lossless only for the kind that takes it.
 void TForm1::ShowKindSettings(const QString& filter) {
   const zumo::OutputKind& kind = KindOfFilter(filter);
-  save_as_dialog_->setDefaultSuffix(Text(kind.Extension().substr(1)));
+  save_as_dialog_.dialog->setDefaultSuffix(Text(kind.Extension().substr(1)));
   if (kind.TakesQuality()) save_as_quality_->setValue(kind.default_quality);
   save_as_lossless_->setVisible(kind.takes_lossless);
   if (!kind.takes_lossless) save_as_lossless_->setChecked(false);
@@ -79,17 +79,14 @@ void TForm1::ShowKindSettings(const QString& filter) {
 
 void TForm1::SaveAsNow() {
   // What is saved is what shows when the command is given.
-  const zumo::Bitmap picture = ui->Image1->Bitmap();
+  const zumo::Bitmap picture = Held(&zumo::app::WindowState::shown);
   if (picture.Empty()) throw zumo::Error(zumo::messages::kNothingToSave);
   const std::string recipe = ShownRecipeText();
 
   QFileDialog& dialog = SaveAsDialog();
-  zumo::app::ProposeName(dialog, last_save_as_name_);
-  if (dialog.exec() != QDialog::Accepted) return;
-  const QStringList names = dialog.selectedFiles();
-  if (names.isEmpty()) return;
-  last_save_as_name_ = names.front();
-  const std::string path = zumo::app::FileSystemPath(last_save_as_name_);
+  const std::optional<QString> name = save_as_dialog_.Ask();
+  if (!name) return;
+  const std::string path = zumo::app::FileSystemPath(*name);
   // A typed extension of a known kind wins over the selected filter.
   const zumo::OutputKind* typed = zumo::OutputKindByPath(path);
   const zumo::OutputKind& kind = typed != nullptr ? *typed : KindOfFilter(dialog.selectedNameFilter());

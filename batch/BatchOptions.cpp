@@ -3,6 +3,7 @@
 #include <charconv>
 #include <string_view>
 
+#include "Lib/recipe/FramingText.h"
 #include "platform/Bitmap.h"
 
 namespace zumo::batch {
@@ -82,16 +83,27 @@ const StepInfo* StepOption(std::string_view option) {
 
 // The options of the settings and the many-photo form that take a value (the next argument).
 bool SettingTakesValue(std::string_view option) {
-  static constexpr std::string_view kNames[] = {"--size",          "--quality", "--seed",        "--output-folder",
-                                                "--format",        "--recipe",  "--recipe-from", "--print-recipe"};
+  static constexpr std::string_view kNames[] = {
+      "--size",   "--quality", "--seed",        "--output-folder", "--format", "--recipe", "--recipe-from",
+      "--print-recipe", "--write-recipe", "--turn", "--flip", "--straighten", "--crop", "--crop-ratio"};
   for (std::string_view name : kNames)
     if (option == name) return true;
   return false;
 }
 
+// A framing value read by the recipes' own readers; their refusals are usage errors.
+template <class Reader>
+auto FramingValue(Reader read, std::string_view text, const std::string& option) {
+  try {
+    return read(text, option);
+  } catch (const StepValueError& error) {
+    Fail(error.what());
+  }
+}
+
 // A step with its value as the command line writes it: "R,G,B", "WxH" (or "WXH"), or one value.
 Step ValueStep(const StepInfo& info, const std::string& option, std::string_view value) {
-  Step step{info.kind};
+  Step step = DefaultStep(info);
   std::vector<std::string_view> parts{value};
   std::string lowered;
   if (info.value == StepValue::Triple) {
@@ -116,6 +128,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
   Options options;
   std::vector<std::string> files;
   bool size_seen = false, quality_seen = false, only_files = false, format_seen = false;
+  bool turn_seen = false, straighten_seen = false;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -157,7 +170,7 @@ Options ParseArguments(const std::vector<std::string>& args) {
     }
     const StepInfo* const step = StepOption(arg);
     if (step && step->value == StepValue::None) {
-      options.steps.push_back(Step{step->kind});
+      options.steps.push_back(DefaultStep(*step));
       continue;
     }
 
@@ -191,6 +204,30 @@ Options ParseArguments(const std::vector<std::string>& args) {
       if (args.size() != 2) Fail("--print-recipe は写真一つだけと指定してください: zumo-batch --print-recipe 写真.jpg");
       options.print_recipe = value;
       return options;
+    } else if (arg == "--write-recipe") {
+      if (!options.write_recipe.empty()) Fail("--write-recipe が二度指定されています");
+      if (value.empty()) Fail(arg + " の値が空です");
+      options.write_recipe = value;
+    } else if (arg == "--turn") {
+      if (turn_seen) Fail("--turn が二度指定されています");
+      turn_seen = true;
+      options.framing.quarter_turns = FramingValue(ReadTurn, value, arg);
+    } else if (arg == "--flip") {
+      bool& flip = FramingValue(ReadFlipIsHorizontal, value, arg) ? options.framing.flip_horizontal
+                                                                   : options.framing.flip_vertical;
+      if (flip) Fail("--flip " + value + " が二度指定されています");
+      flip = true;
+    } else if (arg == "--straighten") {
+      if (straighten_seen) Fail("--straighten が二度指定されています");
+      straighten_seen = true;
+      options.framing.straighten_tenths = FramingValue(ReadDegrees, value, arg);
+    } else if (arg == "--crop" || arg == "--crop-ratio") {
+      if (!std::holds_alternative<std::monostate>(options.framing.crop))
+        Fail("切り抜きは一つだけ指定してください (--crop か --crop-ratio)");
+      if (arg == "--crop")
+        options.framing.crop = FramingValue(ReadCropNumbers, value, arg);
+      else
+        options.framing.crop = FramingValue(ReadRatio, value, arg);
     } else if (arg == "--size") {
       if (size_seen) Fail("--size が二度指定されています");
       size_seen = true;
@@ -210,8 +247,11 @@ Options ParseArguments(const std::vector<std::string>& args) {
     }
   }
 
+  if (const std::string problem = FramingProblem(options.framing); !problem.empty()) Fail(problem);
   const bool with_recipe = !options.recipe_file.empty() || !options.recipe_photo.empty();
   if (size_seen && with_recipe) Fail("--size はレシピと一緒には指定できません (大きさはレシピが決めます)");
+  if (options.framing != Framing{} && with_recipe)
+    Fail("--turn, --flip, --straighten, --crop, --crop-ratio はレシピと一緒には指定できません (フレーミングはレシピが決めます)");
   // A recipe describes the photo as the window shows it: upright.
   if (options.as_stored && with_recipe) Fail("--as-stored はレシピと一緒には指定できません");
   if (!options.output_folder.empty()) {
@@ -222,6 +262,8 @@ Options ParseArguments(const std::vector<std::string>& args) {
     return options;
   }
   if (format_seen) Fail("--format は --output-folder と一緒に指定してください");
+  // Only a recipe to write: nothing is read or saved.
+  if (!options.write_recipe.empty() && files.empty()) return options;
   if (files.size() < 2) Fail("入力ファイルと出力ファイルを指定してください");
   if (files.size() > 2) Fail("ファイル名が多すぎます: " + files[2]);
   options.input = files[0];
@@ -234,12 +276,18 @@ Options ParseArguments(const std::vector<std::string>& args) {
   return options;
 }
 
+void CheckFramingFits(const Framing& framing, const Bitmap& photo) {
+  const FrameSize uncropped = UncroppedSize(framing, {photo.Width(), photo.Height()});
+  if (const std::string problem = CropProblem(ResolveCrop(framing.crop, uncropped), uncropped); !problem.empty())
+    throw UsageError(problem);
+}
+
 std::string UsageText() {
   std::string sizes;
   for (const auto& [preset, name] : SizePresetNames()) sizes.append(sizes.empty() ? "" : "|").append(name);
   const std::string formats = OutputKindNames("|");
-  std::string text = R"(使い方: zumo-batch [--size 大きさ] [--quality 画質] [--seed N] [--as-stored] [処理 ...] 入力 出力
-Usage:  zumo-batch [--size SIZE] [--quality Q] [--seed N] [--as-stored] [STEP ...] INPUT OUTPUT
+  std::string text = R"(使い方: zumo-batch [--size 大きさ] [--quality 画質] [--seed N] [--as-stored] [フレーミング] [処理 ...] 入力 出力
+Usage:  zumo-batch [--size SIZE] [--quality Q] [--seed N] [--as-stored] [FRAMING] [STEP ...] INPUT OUTPUT
         zumo-batch [設定 / SETTINGS] [STEP ...] --output-folder DIR [--format )" + formats + R"(] [--overwrite] INPUT...
 
 入力の写真を読み込み、大きさをそろえ、処理を指定の順に画像全体へかけて、出力に保存します。
@@ -295,6 +343,22 @@ brings it to a size, runs the steps in the order given on the whole picture and 
   --strip-metadata                EXIF・XMP・IPTC を保存しない / write no EXIF, XMP or IPTC
   --version                       版を表示 / print the version
 
+フレーミング / Framing (読み込んだ直後、--size の前に、この順で / right after reading, before
+--size, in this order, wherever they stand)
+  --turn 90|180|270               時計回りに回転 / turn clockwise
+  --flip horizontal|vertical      左右 (horizontal) か上下 (vertical) に反転、両方なら二度指定
+                                  mirror left-right or top-bottom; give it twice for both
+  --straighten DEGREES            傾きを補正 (-45..45、小数一桁、正は時計回り)。四隅が空かないよう
+                                  写真と同じ縦横比の最大の長方形に切り抜きます
+                                  straighten (-45..45, one decimal, positive clockwise), cut to
+                                  the largest rectangle of the photo's proportions inside it
+  --crop X,Y,W,H                  回転・補正後の画像の座標で切り抜き / crop, in the pixels of the
+                                  turned and straightened picture
+  --crop-ratio W:H                その比率の最大の長方形を中央で切り抜き (例 1:1, 4:3, 3:4)
+                                  the largest centred crop of that ratio
+  切り抜きが画像からはみ出す、大きさ 0、角度が範囲外は指定の誤りで、何も書きません。
+  A crop outside the picture, a zero size or an angle out of range is a usage error.
+
 レシピ / Recipes
   --recipe FILE                   レシピ (.zumo) の大きさと処理を先にかけます (--size とは併用不可)
                                   runs a recipe file's size and steps first (not with --size)
@@ -302,6 +366,10 @@ brings it to a size, runs the steps in the order given on the whole picture and 
                                   レシピを先にかけます / the same with the recipe a photo
                                   saved by the window carries (JPEG, PNG, WebP, AVIF)
   --print-recipe PHOTO            その写真のレシピを表示します / prints that recipe
+  --write-recipe FILE             指定したフレーミング・大きさ・処理をレシピ (.zumo) に書きます。
+                                  入力と出力を省くとレシピだけを書きます / writes the framing,
+                                  size and steps given as a recipe file; without INPUT and
+                                  OUTPUT only the recipe is written
 
 処理 / Steps (一つの処理を何度でも指定できます / any step may repeat)
 )";
@@ -329,6 +397,7 @@ brings it to a size, runs the steps in the order given on the whole picture and 
   zumo-batch --contrast 20 --brightness -10 --zumo --quality 90 in.bmp out.jpg
   zumo-batch --size 1600 --technique omakase --output-folder done photos/*.heic
   zumo-batch --recipe look.zumo --output-folder done photos/*.jpg
+  zumo-batch --straighten -2 --crop-ratio 1:1 --size 800 holiday.jpg profile.jpg
 )";
   return text;
 }

@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "Lib/common/SizeStep.h"
-#include "Lib/recipe/Steps.h"
-#include "platform/PhotoFile.h"
+#include "Lib/recipe/Recipe.h"
+#include "imaging/Framing.h"
+#include "photofiles/PhotoFile.h"
 
 namespace zumo::batch {
 
-// The steps of the command line are the engine's steps as data.
+// The steps of the command line are the engine's steps as values.
 using zumo::Step;
-using zumo::StepKind;
 
 struct Options {
   bool help = false;
@@ -35,13 +35,21 @@ struct Options {
   bool quality_given = false;
   bool lossless = false;  // --lossless: WebP only
   std::optional<std::uint64_t> seed;
+  // --turn, --flip, --straighten, --crop, --crop-ratio: applied to each photo as it is read,
+  // before the size, wherever they stand on the command line.
+  Framing framing;
   std::vector<Step> steps;
+  // The framing, the size and the steps as one recipe, the form every photo is developed by.
+  Recipe ToRecipe() const { return Recipe{size, steps, framing}; }
   // A recipe to run before the steps (its size and its steps): from a recipe file, or from
   // the comment of a JPEG the window saved. At most one; not with --size.
   std::string recipe_file;
   std::string recipe_photo;
   // --print-recipe: print the recipe this JPEG carries, do nothing else.
   std::string print_recipe;
+  // --write-recipe: write the recipe of the framing, size and steps (after a recipe asked
+  // for) to this file; with no file names, that is all the run does.
+  std::string write_recipe;
   std::string input;
   std::string output;
   SaveFormat format = SaveFormat::Bmp;
@@ -57,6 +65,10 @@ class UsageError : public std::runtime_error {
 // missing, malformed or out-of-range value, a missing or extra file name, or an output name
 // whose extension picks no format. With --help the rest is not checked.
 Options ParseArguments(const std::vector<std::string>& args);
+
+// Raises UsageError when the framing's crop does not fit `photo` once turned and
+// straightened (the only check that needs the photo).
+void CheckFramingFits(const Framing& framing, const Bitmap& photo);
 
 // The text of --help.
 std::string UsageText();

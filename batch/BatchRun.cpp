@@ -10,12 +10,10 @@
 #include <set>
 #include <thread>
 
-#include "Lib/common/BitmapUtils.h"
-#include "Lib/common/SizeStep.h"
+#include "Lib/recipe/Develop.h"
 #include "Lib/recipe/Recipe.h"
-#include "imaging/Techniques.h"
+#include "photofiles/PhotoFile.h"
 #include "platform/Error.h"
-#include "platform/PhotoFile.h"
 
 namespace zumo::batch {
 
@@ -33,9 +31,9 @@ bool SameFile(const std::string& a, const std::string& b) {
 void RunOne(const Options& options, const std::string& input, const std::string& output,
             const std::function<void()>& before_slow_save = {}) {
   const Photo photo = ReadPhoto(input, 24, options.as_stored ? Turning::AsStored : Turning::Upright);
-  const Bitmap sized = BringToPreset(photo.picture, options.size);
+  CheckFramingFits(options.framing, photo.picture);
   TABitmap work;
-  const Bitmap result = ApplySteps(work, sized, options.steps);
+  const Bitmap result = Develop(work, photo.picture, options.ToRecipe());
   OutputSettings settings;
   settings.quality = options.quality_given ? options.quality : 0;  // 0: the kind's own default
   settings.lossless = options.lossless;
@@ -44,13 +42,14 @@ void RunOne(const Options& options, const std::string& input, const std::string&
   WriteOutputFile(result, output, options.format, settings);
 }
 
-// The recipe asked for, put in front: its size becomes the size, its steps come before the
-// command line's. Raises when the recipe cannot be read.
+// The recipe asked for, put in front: its framing and size become the framing and size, its
+// steps come before the command line's. Raises when the recipe cannot be read.
 void PutRecipeFirst(Options& options) {
   if (options.recipe_file.empty() && options.recipe_photo.empty()) return;
   Recipe recipe = options.recipe_file.empty() ? ReadRecipeFromPhoto(options.recipe_photo)
                                               : ReadRecipeFile(options.recipe_file);
   options.size = recipe.size;
+  options.framing = recipe.framing;
   recipe.steps.insert(recipe.steps.end(), options.steps.begin(), options.steps.end());
   options.steps = std::move(recipe.steps);
 }
@@ -160,6 +159,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       return kExitSuccess;
     }
     PutRecipeFirst(options);
+    if (!options.write_recipe.empty()) {
+      WriteRecipeFile(options.ToRecipe(), options.write_recipe);
+      if (options.input.empty() && options.inputs.empty()) return kExitSuccess;
+    }
   } catch (const std::exception& error) {
     err << "zumo-batch: " << error.what() << "\n";
     return kExitFileError;
@@ -179,6 +182,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       // On a terminal a long save says what it is doing, as the many-photo form does.
       if (terminal) err << "保存しています / saving " << options.output << " (" << OutputKindOf(options.format).label << ")\n";
     });
+  } catch (const UsageError& error) {  // a crop that does not fit the photo
+    err << "zumo-batch: " << error.what() << "\n"
+        << "使い方は zumo-batch --help で表示されます (see zumo-batch --help)\n";
+    return kExitUsage;
   } catch (const std::bad_alloc&) {
     err << "zumo-batch: " << messages::kOutOfMemory << "\n";
     return kExitFileError;

@@ -13,8 +13,6 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFileError = 1;
 inline constexpr int kExitUsage = 2;
 
-using zumo::ApplySteps;
-
 // The whole tool: parses `args` (without the program name), reads, retouches and writes.
 // Help goes to `out`, messages to `err`. Returns kExitSuccess, kExitFileError when a file
 // cannot be read or written (or the work fails), kExitUsage for a bad command line.

@@ -5,8 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "photofiles/PhotoFile.h"
 #include "platform/Bitmap.h"
-#include "platform/PhotoFile.h"
 
 namespace zumo::bench {
 

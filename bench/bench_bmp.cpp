@@ -5,7 +5,8 @@
 #include <string>
 
 #include "BenchSupport.h"
-#include "platform/BmpFile.h"
+#include "photofiles/BmpWriter.h"
+#include "platform/BmpReader.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <lcms2.h>
 
 #include "BenchSupport.h"
-#include "platform/ColourConversion.h"
+#include "photofiles/ColourConversion.h"
 #include "platform/Threads.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "support/DisplayP3Profile.h"
 #include "batch/BatchRun.h"
-#include "platform/JpegImage.h"
-#include "platform/SafeFile.h"
+#include "photofiles/JpegImage.h"
+#include "photofiles/SafeFile.h"
+#include "support/DisplayP3Profile.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <jpeglib.h>
 
 #include "BenchSupport.h"
-#include "platform/JpegImage.h"
-#include "platform/PhotoFile.h"
+#include "photofiles/JpegImage.h"
+#include "photofiles/PhotoFile.h"
 
 namespace {
 

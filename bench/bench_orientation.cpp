@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchSupport.h"
-#include "platform/Orientation.h"
+#include "imaging/Turn.h"
 #include "platform/Threads.h"
 
 namespace {

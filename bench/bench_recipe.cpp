@@ -10,9 +10,9 @@ namespace {
 
 void BM_RecipeOfASliderChange(benchmark::State& state) {
   zumo::Recipe base{zumo::SizePreset::Long1600, {}};
-  for (int i = 0; i < state.range(0); ++i) base.steps.push_back({zumo::StepKind::Contrast, {i % 100}});
+  for (int i = 0; i < state.range(0); ++i) base.steps.push_back(zumo::steps::Contrast{i % 100});
   zumo::Recipe shown;
-  const zumo::Step step{zumo::StepKind::Brightness, {-20}};
+  const zumo::Step step = zumo::steps::Brightness{-20};
   for (auto _ : state) {
     shown = base;
     if (!zumo::ChangesNothing(step)) shown.steps.push_back(step);

@@ -3,9 +3,9 @@
 #include <benchmark/benchmark.h>
 
 #include "BenchSupport.h"
-#include "platform/AvifWriter.h"
-#include "platform/PngWriter.h"
-#include "platform/WebpWriter.h"
+#include "photofiles/AvifWriter.h"
+#include "photofiles/PngWriter.h"
+#include "photofiles/WebpWriter.h"
 
 namespace {
 

@@ -20,14 +20,14 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "platform/AvifWriter.h"
-#include "platform/HeifFile.h"
-#include "platform/JpegImage.h"
-#include "platform/PngFile.h"
-#include "platform/PngWriter.h"
-#include "platform/SafeFile.h"
-#include "platform/WebpFile.h"
-#include "platform/WebpWriter.h"
+#include "photofiles/AvifWriter.h"
+#include "photofiles/HeifFile.h"
+#include "photofiles/JpegImage.h"
+#include "photofiles/PngFile.h"
+#include "photofiles/PngWriter.h"
+#include "photofiles/SafeFile.h"
+#include "photofiles/WebpFile.h"
+#include "photofiles/WebpWriter.h"
 
 namespace {
 

@@ -3,27 +3,17 @@
 
 namespace zumo {
 
-// Every bitmap of this program is 24 bits per pixel, so the "then set to 24 bits" step
-// that follows construction, copying and loading is SetPixelFormat24(), a no-op kept to
-// state the rule.
+// Every bitmap of this program is 24 bits per pixel from the moment it exists: the base's
+// copy and load already leave a TABitmap pinned to that format, so only the virtual
+// constructor needs a form of its own.
 
-TABitmap::TABitmap() { SetPixelFormat24(); }
+TABitmap::TABitmap() = default;
 
-TABitmap::TABitmap(const Bitmap& other) : Bitmap(other) { SetPixelFormat24(); }
+TABitmap::TABitmap(const Bitmap& other) : Bitmap(other) {}
 
 TABitmap::~TABitmap() = default;
 
-void TABitmap::Assign(const Bitmap& source) {
-  Bitmap::Assign(source);
-  SetPixelFormat24();
-}
-
 std::unique_ptr<Bitmap> TABitmap::NewInstance() const { return std::make_unique<TABitmap>(); }
-
-void TABitmap::LoadFromFile(const std::string& path) {
-  Bitmap::LoadFromFile(path);
-  SetPixelFormat24();
-}
 
 void TABitmap::SetSize(int W, int H) {
   SetWidth(W);

@@ -28,9 +28,7 @@ class TABitmap : public Bitmap {
   explicit TABitmap(const Bitmap& other);
   ~TABitmap() override;
 
-  void Assign(const Bitmap& source) override;
   std::unique_ptr<Bitmap> NewInstance() const override;
-  void LoadFromFile(const std::string& path) override;
 
   // Width first, then height.
   void SetSize(int W, int H);
@@ -50,11 +48,17 @@ class TABitmap : public Bitmap {
   void Grayscale(Bitmap& Target);
   void Desaturate(Bitmap& Target, std::uint8_t A);
   void AddNoise(Bitmap& Target, std::uint8_t N);
+  // The same with the generator seeded by `seed`; none: as AddNoise(Target, N).
+  void AddNoise(Bitmap& Target, std::uint8_t N, std::optional<std::uint64_t> seed);
   void Gamma(Bitmap& Target, double G);
 
   // Fixes the noise generator's seed for every later AddNoise (tests, the batch tool);
   // std::nullopt returns to a fresh seed from the clock on every call.
   static void FixNoiseSeed(std::optional<std::uint64_t> seed);
+  // The seed the next AddNoise without a seed of its own would draw with: the fixed one, or
+  // a fresh one from the clock. A caller that records how a picture was made takes its seed
+  // here and passes it on.
+  static std::uint64_t NewNoiseSeed() noexcept;
 
   // --- neighbourhood filters ---
   void BoxBlur(int R, Bitmap& Target);

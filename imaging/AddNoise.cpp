@@ -88,10 +88,14 @@ void TABitmap::FixNoiseSeed(std::optional<std::uint64_t> seed) {
   seed_fixed.store(seed.has_value(), std::memory_order_release);
 }
 
-void TABitmap::AddNoise(Bitmap& Target, std::uint8_t N) {
-  Target.SetPixelFormat24();
-  const std::uint64_t seed =
-      seed_fixed.load(std::memory_order_acquire) ? fixed_seed.load(std::memory_order_relaxed) : ClockSeed();
+std::uint64_t TABitmap::NewNoiseSeed() noexcept {
+  return seed_fixed.load(std::memory_order_acquire) ? fixed_seed.load(std::memory_order_relaxed) : ClockSeed();
+}
+
+void TABitmap::AddNoise(Bitmap& Target, std::uint8_t N) { AddNoise(Target, N, std::nullopt); }
+
+void TABitmap::AddNoise(Bitmap& Target, std::uint8_t N, std::optional<std::uint64_t> chosen_seed) {
+  const std::uint64_t seed = chosen_seed ? *chosen_seed : NewNoiseSeed();
   // Draws from 0..0 are all 0: nothing would change.
   if (N <= 1 || Target.Empty()) return;
   NoiseGenerator generator(seed);

@@ -500,7 +500,6 @@ void BoxBlurInto(int radius, const Bitmap& source, Bitmap& target, bool two_thre
 }  // namespace detail
 
 void TABitmap::BoxBlur(int R, Bitmap& Target) {
-  Target.SetPixelFormat24();
   // The system passes 0..10. A negative radius would leave the window empty (nothing to
   // average): it changes nothing, like 0. Above 90 the pixel count no longer fits the
   // 16-bit counter the blur is defined with, so larger radii blur as 90.
@@ -510,7 +509,6 @@ void TABitmap::BoxBlur(int R, Bitmap& Target) {
 }
 
 void TABitmap::BoxBlur(int R, const Bitmap& Source, Bitmap& Target) {
-  Target.SetPixelFormat24();
   const int radius = std::clamp(R, 0, detail::kMaxBlurRadius);
   detail::BoxBlurInto(radius, Source, Target, detail::WorthTwoThreads(Source.Width(), Source.Height(), detail::blur_pays));
 }

@@ -15,7 +15,6 @@
 namespace zumo {
 
 void TABitmap::EdgeFilter(Bitmap& Target) {
-  Target.SetPixelFormat24();
   const int w = Target.Width();
   const int h = Target.Height();
   if (w < 3 || h < 3) {

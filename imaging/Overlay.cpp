@@ -16,7 +16,6 @@ namespace zumo {
 // bytes per row, even when no row lies inside), so callers that keep X, Y >= 0 and pass a
 // large enough source see no difference.
 void TABitmap::Overlay(int X, int Y, int W, int H, Bitmap& Target, std::uint16_t Alpha) const {
-  Target.SetPixelFormat24();
   if (Alpha == 0) return;
   const int a = Alpha > 255 ? 255 : Alpha;
 

@@ -42,20 +42,15 @@ void ApplyCurve(Bitmap& target, const std::uint8_t (&table)[256]) {
 }  // namespace
 
 void TABitmap::ShiftRGB(int R, int G, int B, Bitmap& Target) {
-  Target.SetPixelFormat24();
-  SetPixelFormat24();
   // Arguments come red first; memory order is blue, green, red.
   ApplyOffsets(Target, detail::ChannelOffsets(B, G, R));
 }
 
 void TABitmap::Brightness(Bitmap& Target, std::int16_t D) {
-  Target.SetPixelFormat24();
-  SetPixelFormat24();
   ApplyOffsets(Target, detail::ChannelOffsets(D, D, D));
 }
 
 void TABitmap::Contrast(int P, Bitmap& Target) {
-  Target.SetPixelFormat24();
   const double f = static_cast<double>(static_cast<long double>(P) / 100.0L);
   std::uint8_t table[256];
   for (int v = 0; v < 256; ++v) {
@@ -67,7 +62,6 @@ void TABitmap::Contrast(int P, Bitmap& Target) {
 
 void TABitmap::Gamma(Bitmap& Target, double G) {
   if (std::isnan(G) || G < 0.75 || G > 3.0) return;
-  Target.SetPixelFormat24();
   const double q = static_cast<double>(static_cast<long double>(G) / 2.2L);
   const int n = static_cast<int>(std::rint(static_cast<long double>(q)));
   std::uint8_t table[256];
@@ -81,15 +75,12 @@ void TABitmap::Gamma(Bitmap& Target, double G) {
 }
 
 void TABitmap::Grayscale(Bitmap& Target) {
-  Target.SetPixelFormat24();
-  SetPixelFormat24();
   if (Target.Empty()) return;
   const int width = Target.Width();
   detail::ForEachRow(Target, [width](std::uint8_t* row) { detail::GrayRow(row, width); });
 }
 
 void TABitmap::Desaturate(Bitmap& Target, std::uint8_t A) {
-  Target.SetPixelFormat24();
   if (Target.Empty()) return;
   const int width = Target.Width();
   detail::ForEachRow(Target, [width, A](std::uint8_t* row) { detail::DesaturateRow(row, width, A); });

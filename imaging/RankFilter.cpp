@@ -135,8 +135,6 @@ std::int32_t RankOf9(std::array<BgrPixel, 9> pixels, std::uint8_t K) {
 }
 
 void TABitmap::RankFilter(Bitmap& Target, std::uint8_t K) {
-  Target.SetPixelFormat24();
-  SetPixelFormat24();
   if (Target.Width() < 3 || Target.Height() < 3) return;
   // The system passes 5; a rank outside 1..9 is taken as the nearest end.
   switch (ClampRank(K)) {

@@ -206,7 +206,6 @@ void SharpenInto(int weight, const Bitmap& source, Bitmap& target, bool two_thre
 }  // namespace detail
 
 void TABitmap::Sharpen(int A, Bitmap& Target) {
-  Target.SetPixelFormat24();
   // The system passes 1..120; a weight outside 0..255 is taken as the nearest end.
   const int weight = std::clamp(A, 0, 255);
   if (Target.Empty()) return;
@@ -214,7 +213,6 @@ void TABitmap::Sharpen(int A, Bitmap& Target) {
 }
 
 void TABitmap::Sharpen(int A, const Bitmap& Source, Bitmap& Target) {
-  Target.SetPixelFormat24();
   detail::SharpenInto(std::clamp(A, 0, 255), Source, Target,
                       detail::WorthTwoThreads(Source.Width(), Source.Height(), detail::sharpen_pays));
 }

@@ -51,11 +51,11 @@ TechniqueResult FinishWithGlow(TABitmap& work, int smallest_radius) {
 }
 
 // Too old: a grey, grainy, softened picture tinted towards yellow.
-TechniqueResult TooOld(TABitmap& work, const Bitmap& base) {
+TechniqueResult TooOld(TABitmap& work, const Bitmap& base, std::optional<std::uint64_t> noise_seed) {
   work.Assign(base);
   work.Contrast(10, work);
   work.Gamma(work, kGamma);
-  work.AddNoise(work, 40);
+  work.AddNoise(work, 40, noise_seed);
   work.Brightness(work, 5);
   work.Grayscale(work);
   work.BoxBlur(1, work);
@@ -104,10 +104,11 @@ GlowResult ApplyGlow(TABitmap& work, const Bitmap& picture, int smallest_radius)
   return GlowOnWork(work, smallest_radius);
 }
 
-TechniqueResult ApplyTechnique(TABitmap& work, const Bitmap& base, Technique technique) {
+TechniqueResult ApplyTechnique(TABitmap& work, const Bitmap& base, Technique technique,
+                               std::optional<std::uint64_t> noise_seed) {
   switch (technique) {
     case Technique::Furusugi:
-      return TooOld(work, base);
+      return TooOld(work, base, noise_seed);
     case Technique::Hadesugi:
       return TooFlashy(work, base);
     case Technique::Yarisugi:

@@ -35,8 +35,13 @@ struct TechniqueResult {
   std::optional<Bitmap> scratch;  // the sharpened intermediate, for the chains with a glow finish
 };
 
-// The chain of `technique` applied to `base` (the picture already at its size).
-TechniqueResult ApplyTechnique(TABitmap& work, const Bitmap& base, Technique technique);
+// The chain of `technique` applied to `base` (the picture already at its size). A chain that
+// adds noise draws it with `noise_seed`, or with a fresh seed when there is none.
+TechniqueResult ApplyTechnique(TABitmap& work, const Bitmap& base, Technique technique,
+                               std::optional<std::uint64_t> noise_seed = std::nullopt);
+
+// Whether the chain of `technique` adds noise (and so takes a seed).
+constexpr bool AddsNoise(Technique technique) noexcept { return technique == Technique::Furusugi; }
 
 // What the sliders' positions ask of the engine. The sliders have their minimum at the top,
 // so raising one (a negative position) strengthens what its label names.

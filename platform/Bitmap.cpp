@@ -5,7 +5,7 @@
 #include <new>
 #include <utility>
 
-#include "platform/BmpFile.h"
+#include "platform/BmpReader.h"
 #include "platform/PixelMemory.h"
 
 namespace zumo {

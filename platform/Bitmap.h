@@ -33,7 +33,9 @@ class Bitmap {
   Bitmap(int width, int height);                    // white
   Bitmap(int width, int height, Uninitialized);     // contents unspecified
   Bitmap(const Bitmap& other);                      // shares pixels; listeners are not copied
-  Bitmap& operator=(const Bitmap& other);           // same as Assign, without notifying
+  // The value copy, as the engine passes pictures around; Assign is the copy into a picture
+  // its listeners (a picture control) watch.
+  Bitmap& operator=(const Bitmap& other);
   Bitmap(Bitmap&& other) noexcept;
   Bitmap& operator=(Bitmap&& other) noexcept;
   virtual ~Bitmap();
@@ -59,9 +61,6 @@ class Bitmap {
   void SetHeight(int height);
   void SetSize(int width, int height);
 
-  // Every bitmap is 24 bits per pixel already; kept so callers can state the rule.
-  void SetPixelFormat24() noexcept {}
-
   // Row y (0 = top). Out of range raises Error(messages::kRowOutOfRange).
   std::uint8_t* ScanLine(int y);
   const std::uint8_t* ScanLine(int y) const;
@@ -73,6 +72,7 @@ class Bitmap {
   void RemoveChangeListener(ListenerId id);
   void Changed();  // notifies every listener
 
+  // Set by the blend (Overlay) on its target, as the bitmap's users expect of it.
   bool Modified() const noexcept { return modified_; }
   void SetModified(bool modified) noexcept { modified_ = modified; }
 

@@ -27,7 +27,7 @@
 #include <new>
 #include <vector>
 
-#include "platform/BmpFile.h"
+#include "platform/BmpReader.h"
 #include "platform/InputFile.h"
 
 namespace zumo {

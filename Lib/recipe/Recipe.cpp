@@ -4,15 +4,16 @@
 #include <optional>
 #include <span>
 
+#include "Lib/recipe/FramingText.h"
+#include "photofiles/AvifWriter.h"
+#include "photofiles/HeifFile.h"
+#include "photofiles/JpegImage.h"
+#include "photofiles/PngFile.h"
+#include "photofiles/PngWriter.h"
+#include "photofiles/SafeFile.h"
+#include "photofiles/WebpFile.h"
+#include "photofiles/WebpWriter.h"
 #include "platform/Error.h"
-#include "platform/AvifWriter.h"
-#include "platform/HeifFile.h"
-#include "platform/JpegImage.h"
-#include "platform/PngFile.h"
-#include "platform/PngWriter.h"
-#include "platform/WebpFile.h"
-#include "platform/WebpWriter.h"
-#include "platform/SafeFile.h"
 
 namespace zumo {
 namespace {
@@ -56,7 +57,7 @@ std::vector<std::string_view> Words(std::string_view line) {
 Step ParseStepLine(const std::vector<std::string_view>& words, const std::string& where) {
   const StepInfo* const info = FindStep(words[0]);
   if (info == nullptr) throw Error(where + "不明な処理です: " + Quoted(words[0]));
-  Step step{info->kind};
+  Step step = DefaultStep(*info);
   std::vector<bool> seen(static_cast<std::size_t>(info->parameter_count), false);
   for (std::size_t w = 1; w < words.size(); ++w) {
     const std::string_view word = words[w];
@@ -77,7 +78,7 @@ Step ParseStepLine(const std::vector<std::string_view>& words, const std::string
     }
   }
   for (int p = 0; p < info->parameter_count; ++p)
-    if (!seen[static_cast<std::size_t>(p)])
+    if (!seen[static_cast<std::size_t>(p)] && !info->parameters[static_cast<std::size_t>(p)].optional)
       throw Error(where + std::string(info->name) + " には " +
                   std::string(info->parameters[static_cast<std::size_t>(p)].name) + "=… が必要です");
   return step;
@@ -87,12 +88,14 @@ Step ParseStepLine(const std::vector<std::string_view>& words, const std::string
 
 std::string FormatRecipe(const Recipe& recipe) {
   std::string text = std::string(kVersionWord) + " " + std::to_string(kRecipeVersion) + "\n";
+  for (const std::string& line : FramingLines(recipe.framing)) text += line + "\n";
   text += std::string(kSizeWord) + " " + std::string(NameOf(recipe.size)) + "\n";
   for (const Step& step : recipe.steps) {
-    const StepInfo& info = InfoOf(step.kind);
+    const StepInfo& info = InfoOf(step);
     text += info.name;
     for (int p = 0; p < info.parameter_count; ++p)
-      text.append(" ").append(info.parameters[static_cast<std::size_t>(p)].name).append("=").append(ParameterText(step, p));
+      if (const std::optional<std::string> value = ParameterText(step, p))
+        text.append(" ").append(info.parameters[static_cast<std::size_t>(p)].name).append("=").append(*value);
     text += "\n";
   }
   return text;
@@ -124,6 +127,10 @@ Recipe ParseRecipe(std::string_view text, const std::string& source) {
         throw Error(where + "版 " + Quoted(words[1]) + " のレシピには対応していません (対応は " +
                     std::to_string(kRecipeVersion) + ")");
       versioned = true;
+      continue;
+    }
+    if (ReadFramingLine(words, recipe.framing, where)) {
+      if (sized || !recipe.steps.empty()) throw Error(where + std::string(words[0]) + " は size と処理より前に書いてください");
       continue;
     }
     if (words[0] == kSizeWord) {

@@ -6,24 +6,30 @@
 #include <vector>
 
 #include "Lib/common/SizeStep.h"
+#include "imaging/Framing.h"
 #include "Lib/recipe/Steps.h"
 
 namespace zumo {
 
-// How a picture was made from the loaded photo: brought to a size preset, then the steps in
-// order. Replaying it (BringToPreset, then ApplySteps) gives the picture byte for byte.
+// How a picture was made from the loaded photo: framed (turned, flipped, straightened,
+// cropped), brought to a size preset, then the steps in order. Developing the photo by it
+// (Develop.h) gives the picture byte for byte.
 struct Recipe {
   SizePreset size = SizePreset::AsLoaded;
   std::vector<Step> steps;
+  Framing framing;  // runs first; last here so that {size, steps} still reads as it did
   friend bool operator==(const Recipe&, const Recipe&) = default;
 };
 
 // The recipe file, UTF-8 text:
 //   zumo-recipe 1               the version line, first (after blank and # lines)
+//   turn 90                     the framing lines (FramingText.h), each at most once,
+//   straighten -2.5             before the size and the steps
 //   size 1024                   at most once, before the steps: as-loaded|1600|1024|800
 //   shift-rgb red=-10 green=0 blue=4
 //   zumo
 //   technique name=omakase      one step a line: its name, then every parameter as name=value
+//   technique name=furusugi seed=8731  a step that adds noise may name the noise's seed
 // Blank lines and lines starting with # are ignored; so is a UTF-8 byte-order mark.
 inline constexpr int kRecipeVersion = 1;
 // Far above any recipe made by hand or by the window; a longer text is refused unread.

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 #include <memory>
+#include <type_traits>
+#include <variant>
 
 #include "Lib/common/BitmapUtils.h"
 #include "platform/Bitmap.h"
@@ -10,36 +12,51 @@
 namespace zumo {
 namespace {
 
+template <class Kind>
+constexpr std::size_t IndexOf() {
+  return Step(Kind{}).index();
+}
+
 // The one table of the steps. Ranges are what the engine's argument types and meanings
 // allow: colour offsets and brightness within a channel's span, weights and amounts of one
 // byte, the blur radius up to the largest the engine distinguishes (90), and a resample to
 // any size a bitmap may have.
+constexpr StepParameter kSeed{"seed", 0, 0, true};
 constexpr StepInfo kSteps[] = {
-    {StepKind::ShiftRgb, "shift-rgb", StepValue::Triple, "R,G,B",
+    {IndexOf<steps::ShiftRgb>(), "shift-rgb", StepValue::Triple, "R,G,B",
      {{{"red", -255, 255}, {"green", -255, 255}, {"blue", -255, 255}}}, 3, "色のずらし", "add to red, green, blue"},
-    {StepKind::Contrast, "contrast", StepValue::Integer, "P", {{{"percent", -100, 100}}}, 1, "コントラスト %",
+    {IndexOf<steps::Contrast>(), "contrast", StepValue::Integer, "P", {{{"percent", -100, 100}}}, 1, "コントラスト %",
      "contrast in percent"},
-    {StepKind::Brightness, "brightness", StepValue::Integer, "D", {{{"amount", -255, 255}}}, 1, "明るさ",
+    {IndexOf<steps::Brightness>(), "brightness", StepValue::Integer, "D", {{{"amount", -255, 255}}}, 1, "明るさ",
      "brightness"},
-    {StepKind::Grayscale, "grayscale", StepValue::None, "", {}, 0, "モノクロ", "grey"},
-    {StepKind::Desaturate, "desaturate", StepValue::Integer, "A", {{{"amount", 0, 255}}}, 1, "彩度を下げる",
+    {IndexOf<steps::Grayscale>(), "grayscale", StepValue::None, "", {}, 0, "モノクロ", "grey"},
+    {IndexOf<steps::Desaturate>(), "desaturate", StepValue::Integer, "A", {{{"amount", 0, 255}}}, 1, "彩度を下げる",
      "mix towards grey"},
-    {StepKind::Noise, "noise", StepValue::Integer, "N", {{{"amount", 0, 255}}}, 1, "ノイズ", "noise"},
-    {StepKind::Gamma, "gamma", StepValue::Real, "G", {{{"gamma", 0.75, 3.0}}}, 1, "トーンカーブ", "tone curve"},
-    {StepKind::BoxBlur, "box-blur", StepValue::Integer, "R", {{{"radius", 0, 90}}}, 1, "ぼかし、半径 R",
+    {IndexOf<steps::Noise>(), "noise", StepValue::Integer, "N", {{{"amount", 0, 255}, kSeed}}, 2, "ノイズ", "noise"},
+    {IndexOf<steps::Gamma>(), "gamma", StepValue::Real, "G", {{{"gamma", 0.75, 3.0}}}, 1, "トーンカーブ", "tone curve"},
+    {IndexOf<steps::BoxBlur>(), "box-blur", StepValue::Integer, "R", {{{"radius", 0, 90}}}, 1, "ぼかし、半径 R",
      "box blur of radius R"},
-    {StepKind::Sharpen, "sharpen", StepValue::Integer, "A", {{{"weight", 0, 255}}}, 1, "シャープ、強さ A",
+    {IndexOf<steps::Sharpen>(), "sharpen", StepValue::Integer, "A", {{{"weight", 0, 255}}}, 1, "シャープ、強さ A",
      "sharpen with weight A"},
-    {StepKind::Rank, "rank", StepValue::Integer, "K", {{{"rank", 1, 9}}}, 1, "3x3 の K 番目、5 でメディアン",
+    {IndexOf<steps::Rank>(), "rank", StepValue::Integer, "K", {{{"rank", 1, 9}}}, 1, "3x3 の K 番目、5 でメディアン",
      "3x3 rank filter (5: median)"},
-    {StepKind::Edge, "edge", StepValue::None, "", {}, 0, "エッジ抽出", "edge map"},
-    {StepKind::Resample, "resample", StepValue::Size, "WxH",
+    {IndexOf<steps::Edge>(), "edge", StepValue::None, "", {}, 0, "エッジ抽出", "edge map"},
+    {IndexOf<steps::Resample>(), "resample", StepValue::Size, "WxH",
      {{{"width", 1, Bitmap::kMaxWidth}, {"height", 1, Bitmap::kMaxHeight}}}, 2, "幅 W、高さ H に縮小・拡大",
      "area-averaging resize to W x H"},
-    {StepKind::Zumo, "zumo", StepValue::None, "", {}, 0, "Zumoフィルタ", "the Zumo glow filter"},
-    {StepKind::Technique, "technique", StepValue::Technique, "T", {{{"name", 0, 0}}}, 1, "丼勘定技",
+    {IndexOf<steps::Zumo>(), "zumo", StepValue::None, "", {}, 0, "Zumoフィルタ", "the Zumo glow filter"},
+    {IndexOf<steps::TechniqueChain>(), "technique", StepValue::Technique, "T", {{{"name", 0, 0}, kSeed}}, 2, "丼勘定技",
      "the preset techniques"},
 };
+
+// Row k of the table describes alternative k of Step, with one parameter for each field.
+constexpr bool TableFollowsSteps() {
+  if (std::size(kSteps) != std::variant_size_v<Step>) return false;
+  for (std::size_t k = 0; k < std::size(kSteps); ++k)
+    if (kSteps[k].index != k) return false;
+  return true;
+}
+static_assert(TableFollowsSteps());
 
 constexpr TechniqueName kTechniques[] = {{Technique::Omakase, "omakase", "おまかせ！"},
                                          {Technique::Furusugi, "furusugi", "古杉"},
@@ -65,6 +82,69 @@ std::string RangeText(const StepParameter& p, bool real = false) {
 
 [[noreturn]] void Refuse(const std::string& message) { throw StepValueError(message); }
 
+// Calls `visit(field)` with field `index` of the step's kind.
+template <class StepRef, class Visit>
+void WithField(StepRef& step, int index, Visit&& visit) {
+  std::visit(
+      [&](auto& kind) {
+        auto fields = std::remove_cvref_t<decltype(kind)>::Fields(kind);
+        std::apply(
+            [&](auto&... field) {
+              int k = 0;
+              ((k++ == index ? visit(field) : void()), ...);
+            },
+            fields);
+      },
+      step);
+}
+
+// The readers of one field's text, by the field's type.
+void ReadField(int& field, std::string_view text, const StepParameter& parameter, const std::string& label) {
+  const std::string shown = Quoted(text);
+  long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size())
+    Refuse(label + " の値 \"" + shown + "\" は整数ではありません");
+  if (value < parameter.min || value > parameter.max)
+    Refuse(label + " の値 " + shown + " は範囲外です (" + RangeText(parameter) + ")");
+  field = static_cast<int>(value);
+}
+
+void ReadField(double& field, std::string_view text, const StepParameter& parameter, const std::string& label) {
+  const std::string shown = Quoted(text);
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+    Refuse(label + " の値 \"" + shown + "\" は数値ではありません");
+  if (value < parameter.min || value > parameter.max)
+    Refuse(label + " の値 " + shown + " は範囲外です (" + RangeText(parameter, true) + ")");
+  field = value;
+}
+
+void ReadField(std::optional<std::uint64_t>& field, std::string_view text, const StepParameter&,
+               const std::string& label) {
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size())
+    Refuse(label + " の値 \"" + Quoted(text) + "\" は 0 以上の整数ではありません");
+  field = value;
+}
+
+void ReadField(Technique& field, std::string_view text, const StepParameter&, const std::string& label);
+
+// The writers of one field, by its type.
+std::optional<std::string> FieldText(int value) { return std::to_string(value); }
+std::optional<std::string> FieldText(double value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+std::optional<std::string> FieldText(const std::optional<std::uint64_t>& seed) {
+  if (!seed) return std::nullopt;
+  return std::to_string(*seed);
+}
+std::optional<std::string> FieldText(Technique technique);
+
 }  // namespace
 
 std::string Quoted(std::string_view word) {
@@ -77,16 +157,27 @@ std::string Quoted(std::string_view word) {
 
 std::span<const StepInfo> StepTable() noexcept { return kSteps; }
 
-const StepInfo& InfoOf(StepKind kind) noexcept {
-  for (const StepInfo& info : kSteps)
-    if (info.kind == kind) return info;
-  return kSteps[0];  // not reached: every kind has its row
+int StepInfo::RequiredCount() const noexcept {
+  int count = 0;
+  for (int p = 0; p < parameter_count; ++p) count += parameters[static_cast<std::size_t>(p)].optional ? 0 : 1;
+  return count;
 }
+
+const StepInfo& InfoOf(const Step& step) noexcept { return kSteps[step.index()]; }
 
 const StepInfo* FindStep(std::string_view name) noexcept {
   for (const StepInfo& info : kSteps)
     if (info.name == name) return &info;
   return nullptr;
+}
+
+Step DefaultStep(const StepInfo& info) {
+  Step step;
+  // Every alternative default-constructs: step through them to the row's.
+  [&]<std::size_t... k>(std::index_sequence<k...>) {
+    ((k == info.index ? void(step.emplace<k>()) : void()), ...);
+  }(std::make_index_sequence<std::variant_size_v<Step>>());
+  return step;
 }
 
 std::span<const TechniqueName> TechniqueNames() noexcept { return kTechniques; }
@@ -117,53 +208,31 @@ std::string_view NameOf(SizePreset preset) noexcept {
   return {};
 }
 
-void ReadParameter(Step& step, int index, std::string_view text, const std::string& label) {
-  const StepInfo& info = InfoOf(step.kind);
-  const std::string shown = Quoted(text);
-  if (info.value == StepValue::Technique) {
-    const std::optional<Technique> technique = TechniqueByName(text);
-    if (!technique) {
-      std::string names;
-      for (const TechniqueName& t : kTechniques) names += (names.empty() ? "" : ", ") + std::string(t.name);
-      Refuse(label + " の値 \"" + shown + "\" は不明です (" + names + ")");
-    }
-    step.technique = *technique;
-    return;
+namespace {
+
+void ReadField(Technique& field, std::string_view text, const StepParameter&, const std::string& label) {
+  const std::optional<Technique> technique = TechniqueByName(text);
+  if (!technique) {
+    std::string names;
+    for (const TechniqueName& t : kTechniques) names += (names.empty() ? "" : ", ") + std::string(t.name);
+    Refuse(label + " の値 \"" + Quoted(text) + "\" は不明です (" + names + ")");
   }
-  const StepParameter& parameter = info.parameters.at(static_cast<std::size_t>(index));
-  const char* const first = text.data();
-  const char* const last = text.data() + text.size();
-  if (info.value == StepValue::Real) {
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(first, last, value);
-    if (text.empty() || error != std::errc() || end != last || !std::isfinite(value))
-      Refuse(label + " の値 \"" + shown + "\" は数値ではありません");
-    if (value < parameter.min || value > parameter.max)
-      Refuse(label + " の値 " + shown + " は範囲外です (" + RangeText(parameter, true) + ")");
-    step.real = value;
-    return;
-  }
-  long long value = 0;
-  const auto [end, error] = std::from_chars(first, last, value);
-  if (text.empty() || error != std::errc() || end != last)
-    Refuse(label + " の値 \"" + shown + "\" は整数ではありません");
-  if (value < parameter.min || value > parameter.max)
-    Refuse(label + " の値 " + shown + " は範囲外です (" + RangeText(parameter) + ")");
-  step.ints.at(static_cast<std::size_t>(index)) = static_cast<int>(value);
+  field = *technique;
 }
 
-std::string ParameterText(const Step& step, int index) {
-  switch (InfoOf(step.kind).value) {
-    case StepValue::Technique:
-      return std::string(NameOf(step.technique));
-    case StepValue::Real: {
-      char text[32];
-      const auto result = std::to_chars(text, text + sizeof text, step.real);
-      return std::string(text, result.ptr);
-    }
-    default:
-      return std::to_string(step.ints.at(static_cast<std::size_t>(index)));
-  }
+std::optional<std::string> FieldText(Technique technique) { return std::string(NameOf(technique)); }
+
+}  // namespace
+
+void ReadParameter(Step& step, int index, std::string_view text, const std::string& label) {
+  const StepParameter& parameter = InfoOf(step).parameters.at(static_cast<std::size_t>(index));
+  WithField(step, index, [&](auto& field) { ReadField(field, text, parameter, label); });
+}
+
+std::optional<std::string> ParameterText(const Step& step, int index) {
+  std::optional<std::string> text;
+  WithField(step, index, [&](const auto& field) { text = FieldText(field); });
+  return text;
 }
 
 std::string RangeOf(const StepInfo& info) {
@@ -174,7 +243,7 @@ std::string RangeOf(const StepInfo& info) {
     return names;
   }
   std::string range;
-  for (int i = 0; i < info.parameter_count; ++i) {
+  for (int i = 0; i < info.RequiredCount(); ++i) {
     const std::string one = RangeText(info.parameters[static_cast<std::size_t>(i)], info.value == StepValue::Real);
     if (i > 0 && info.value == StepValue::Triple) break;  // the three share their range
     range += (i > 0 ? " x " : "") + one;
@@ -183,76 +252,84 @@ std::string RangeOf(const StepInfo& info) {
 }
 
 bool ChangesNothing(const Step& step) noexcept {
-  switch (step.kind) {
-    case StepKind::ShiftRgb:
-      return step.ints[0] == 0 && step.ints[1] == 0 && step.ints[2] == 0;
-    case StepKind::Contrast:
-    case StepKind::Brightness:
-    case StepKind::BoxBlur:
-      return step.ints[0] == 0;
-    default:
-      return false;
-  }
+  if (const auto* shift = std::get_if<steps::ShiftRgb>(&step))
+    return shift->red == 0 && shift->green == 0 && shift->blue == 0;
+  if (const auto* contrast = std::get_if<steps::Contrast>(&step)) return contrast->percent == 0;
+  if (const auto* brightness = std::get_if<steps::Brightness>(&step)) return brightness->amount == 0;
+  if (const auto* blur = std::get_if<steps::BoxBlur>(&step)) return blur->radius == 0;
+  return false;
 }
 
-void ApplyStep(TABitmap& work, const Step& step) {
-  const auto& v = step.ints;
-  switch (step.kind) {
-    case StepKind::ShiftRgb:
-      work.ShiftRGB(v[0], v[1], v[2], work);
-      break;
-    case StepKind::Contrast:
-      work.Contrast(v[0], work);
-      break;
-    case StepKind::Brightness:
-      work.Brightness(work, static_cast<std::int16_t>(v[0]));
-      break;
-    case StepKind::Grayscale:
-      work.Grayscale(work);
-      break;
-    case StepKind::Desaturate:
-      work.Desaturate(work, static_cast<std::uint8_t>(v[0]));
-      break;
-    case StepKind::Noise:
-      work.AddNoise(work, static_cast<std::uint8_t>(v[0]));
-      break;
-    case StepKind::Gamma:
-      work.Gamma(work, step.real);
-      break;
-    case StepKind::BoxBlur:
-      work.BoxBlur(v[0], work);
-      break;
-    case StepKind::Sharpen:
-      work.Sharpen(v[0], work);
-      break;
-    case StepKind::Rank:
-      work.RankFilter(work, static_cast<std::uint8_t>(v[0]));
-      break;
-    case StepKind::Edge:
-      work.EdgeFilter(work);
-      break;
-    case StepKind::Resample: {
-      const std::unique_ptr<Bitmap> resized = ResampleBitmap(work, v[0], v[1]);
-      work.Assign(*resized);
-      break;
-    }
-    case StepKind::Zumo: {
-      const Bitmap current(work);
-      work.Assign(ApplyGlow(work, current, kGlowSmallestRadius).result);
-      break;
-    }
-    case StepKind::Technique: {
-      const Bitmap current(work);
-      work.Assign(ApplyTechnique(work, current, step.technique).result);
-      break;
-    }
-  }
+namespace {
+
+template <class... Kinds>
+struct Overloaded : Kinds... {
+  using Kinds::operator()...;
+};
+
+}  // namespace
+
+Bitmap RunStep(TABitmap& work, const Bitmap& picture, const Step& step, std::optional<Bitmap>* scratch) {
+  // The point operations and the filters without a from-source form change a copy of the
+  // picture in place; the copy shares its pixels until the operation's first write.
+  auto in_place = [&](auto operation) {
+    work.Assign(picture);
+    operation();
+    return Bitmap(work);
+  };
+  auto chain = [&](Bitmap result, std::optional<Bitmap> sharpened) {
+    if (scratch && sharpened) *scratch = std::move(*sharpened);
+    return result;
+  };
+  return std::visit(
+      Overloaded{
+          [&](const steps::ShiftRgb& s) { return in_place([&] { work.ShiftRGB(s.red, s.green, s.blue, work); }); },
+          [&](const steps::Contrast& s) { return in_place([&] { work.Contrast(s.percent, work); }); },
+          [&](const steps::Brightness& s) {
+            return in_place([&] { work.Brightness(work, static_cast<std::int16_t>(s.amount)); });
+          },
+          [&](const steps::Grayscale&) { return in_place([&] { work.Grayscale(work); }); },
+          [&](const steps::Desaturate& s) {
+            return in_place([&] { work.Desaturate(work, static_cast<std::uint8_t>(s.amount)); });
+          },
+          [&](const steps::Noise& s) {
+            return in_place([&] { work.AddNoise(work, static_cast<std::uint8_t>(s.amount), s.seed); });
+          },
+          [&](const steps::Gamma& s) { return in_place([&] { work.Gamma(work, s.gamma); }); },
+          // The filters take the picture straight into `work`, as the in-place form would filter it.
+          [&](const steps::BoxBlur& s) {
+            work.BoxBlur(s.radius, picture, work);
+            return Bitmap(work);
+          },
+          [&](const steps::Sharpen& s) {
+            work.Sharpen(s.weight, picture, work);
+            return Bitmap(work);
+          },
+          [&](const steps::Rank& s) {
+            return in_place([&] { work.RankFilter(work, static_cast<std::uint8_t>(s.rank)); });
+          },
+          [&](const steps::Edge&) { return in_place([&] { work.EdgeFilter(work); }); },
+          [&](const steps::Resample& s) {
+            work.Assign(*ResampleBitmap(picture, s.width, s.height));
+            return Bitmap(work);
+          },
+          [&](const steps::Zumo&) {
+            GlowResult glow = ApplyGlow(work, picture, kGlowSmallestRadius);
+            return chain(std::move(glow.result), std::move(glow.sharpened));
+          },
+          [&](const steps::TechniqueChain& s) {
+            TechniqueResult made = ApplyTechnique(work, picture, s.technique, s.seed);
+            return chain(std::move(made.result), std::move(made.scratch));
+          },
+      },
+      step);
 }
 
-Bitmap ApplySteps(TABitmap& work, const Bitmap& picture, const std::vector<Step>& steps) {
-  work.Assign(picture);
-  for (const Step& step : steps) ApplyStep(work, step);
-  return Bitmap(work);
+Bitmap RunSteps(TABitmap& work, const Bitmap& picture, const std::vector<Step>& steps) {
+  Bitmap result = picture;
+  for (const Step& step : steps) result = RunStep(work, result, step);
+  work.Assign(result);
+  return result;
 }
 
 }  // namespace zumo

@@ -12,7 +12,7 @@
 #include "GuiBenchWindow.h"
 #include "Unit1Controls.h"
 #include "controls/PhotoView.h"
-#include "platform/PhotoFile.h"
+#include "photofiles/PhotoFile.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "BenchSupport.h"
 #include "GuiBenchWindow.h"
 #include "Unit1Controls.h"
-#include "platform/PhotoFile.h"
+#include "photofiles/PhotoFile.h"
 
 namespace {
 

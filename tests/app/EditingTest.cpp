@@ -23,9 +23,9 @@
 #include "ModalScript.h"
 #include "Unit1Controls.h"
 #include "controls/PhotoView.h"
-#include "imaging/ABitmap.h"
 #include "controls/RGButton.h"
-#include "platform/PhotoFile.h"
+#include "imaging/ABitmap.h"
+#include "photofiles/PhotoFile.h"
 #include "support/TestPictures.h"
 
 namespace {
@@ -380,6 +380,8 @@ TEST_F(Editing, ThePhotosMenuShowsItsCommandsWithShortcutsGreyedWhenTheyCannotAc
   menu.close();
   const std::vector<std::pair<const char*, const char*>> expected = {
       {"元に戻す", "Ctrl+Z"}, {"やり直し", "Ctrl+Shift+Z"}, {"全体を表示", "Ctrl+0"}, {"等倍表示", "Ctrl+1"}, {"比較\t\\", ""},
+      {"右に90度回転", "Ctrl+R"}, {"左に90度回転", "Ctrl+Shift+R"}, {"左右反転", "Ctrl+H"}, {"上下反転", "Ctrl+Shift+H"},
+      {"切り抜き・傾き補正…", "Ctrl+K"},
       {"形式を選んで保存…", "Ctrl+Shift+S"}, {"レシピを保存…", "Ctrl+E"}, {"レシピを適用…", "Ctrl+Shift+E"}, {"位置情報を保存しない", ""},
       {"メタデータを保存しない", ""}};
   ASSERT_EQ(entries.size(), expected.size());
@@ -387,14 +389,14 @@ TEST_F(Editing, ThePhotosMenuShowsItsCommandsWithShortcutsGreyedWhenTheyCannotAc
     EXPECT_EQ(entries[i].text, QString::fromUtf8(expected[i].first));
     EXPECT_EQ(entries[i].shortcut, QString::fromUtf8(expected[i].second));
   }
-  EXPECT_EQ(enabled, (std::vector<bool>{false, false, false, false, false, true, true, true, true, true}))
-      << "nothing to undo and no photo; the recipe commands say so themselves";
+  EXPECT_EQ(enabled, (std::vector<bool>{false, false, false, false, false, true, true, true, true, true, true, true, true, true, true}))
+      << "nothing to undo and no photo; the framing and recipe commands say so themselves";
 
   Load()(*this);
   std::vector<bool> now;
   for (QAction* action : menu.actions())
     if (!action->isSeparator()) now.push_back(action->isEnabled());
-  EXPECT_EQ(now, (std::vector<bool>{true, false, true, true, true, true, true, true, true, true}));
+  EXPECT_EQ(now, (std::vector<bool>{true, false, true, true, true, true, true, true, true, true, true, true, true, true, true}));
 }
 
 TEST_F(Editing, EveryVisibleControlHasAnAccessibleNameAndDescription) {

@@ -26,8 +26,8 @@
 #include "ModalScript.h"
 #include "Unit1Controls.h"
 #include "controls/RGButton.h"
-#include "platform/JpegImage.h"
-#include "platform/PhotoFile.h"
+#include "photofiles/JpegImage.h"
+#include "photofiles/PhotoFile.h"
 #include "support/TestPictures.h"
 
 namespace {

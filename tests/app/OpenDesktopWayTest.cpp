@@ -12,7 +12,7 @@
 #include "AppSetup.h"
 #include "ModalScript.h"
 #include "Unit1Controls.h"
-#include "platform/PhotoFile.h"
+#include "photofiles/PhotoFile.h"
 #include "support/TestPictures.h"
 
 namespace {

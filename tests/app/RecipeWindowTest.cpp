@@ -2,6 +2,8 @@
 // sliders and buttons, the shown picture's recipe is saved with Ctrl+E, and the batch tool
 // replaying it on the same photo must give the shown picture byte for byte.
 #include <QAction>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QProcess>
 #include <QRadioButton>
 
@@ -11,6 +13,7 @@
 
 #include "Lib/recipe/Recipe.h"
 #include "RetouchWindow.h"
+#include "controls/CropCanvas.h"
 
 namespace {
 
@@ -116,6 +119,24 @@ TEST_P(EveryKindOfStep, TheToolReplaysTheShownPictureExactly) {
 
 // Each drive is given the window as the test left it: a 1100 x 700 photo loaded as it is.
 const Scenario kScenarios[] = {
+    {"FramingAfterRetouchingKeepsIt", [](RecipeWindow& w) {
+       w.Slide(w.ui().TrackBar5, 60);  // a blur: does not commute with the turns
+       w.form.TurnClockwise();
+       w.form.FlipHorizontally();
+       w.ui().RadioButton11->click();  // the size choice develops the framed photo
+       w.Slide(w.ui().TrackBar1, -30);
+       w.form.TurnAnticlockwise();
+     }},
+    {"CropModeStraightensAndCrops", [](RecipeWindow& w) {
+       w.Slide(w.ui().TrackBar4, -40);
+       w.form.StartCropMode();
+       zumo::TCropEditor& editor = w.form.CropEditor();
+       editor.findChild<QDoubleSpinBox*>()->setValue(-2.5);
+       editor.findChild<QComboBox*>()->setCurrentIndex(4);  // 3:2
+       QTest::keyClick(editor.Canvas(), Qt::Key_Down, Qt::ShiftModifier);
+       QTest::keyClick(editor.Canvas(), Qt::Key_Return);
+       w.Technique(w.ui().RadioButton3);  // 古杉 from the framed photo
+     }},
     {"ColourSliders", [](RecipeWindow& w) {
        w.Slide(w.ui().TrackBar1, -30);
        w.Slide(w.ui().TrackBar2, 25);
@@ -258,6 +279,24 @@ TEST_F(RecipeWindow, ABadRecipeIsReportedWithItsLineAndChangesNothing) {
   EXPECT_TRUE(SamePixels(Shown(), before));
   EXPECT_EQ(ui().TrackBar1->value(), -10);
   EXPECT_EQ(form.History().Steps(), steps + 1) << "only the slider's gesture, closed by the command";
+}
+
+// 古杉's noise is drawn from the clock in the window, as ever; its recipe records the seed it
+// drew, so the tool replays the picture without being given one.
+TEST_F(RecipeWindow, FurusugiReplaysFromItsRecipeWithoutASeed) {
+  TABitmap::FixNoiseSeed(std::nullopt);
+  Load(320, 240);
+  Technique(ui().RadioButton3);
+  const Bitmap first = Shown();
+  const std::string recipe = SaveRecipe("furusugi.zumo");
+  EXPECT_NE(FileText(recipe).find("technique name=furusugi seed="), std::string::npos) << FileText(recipe);
+  const std::string out = dir.File("replayed.bmp");
+  ASSERT_EQ(Batch({QStringLiteral("--recipe"), QString::fromStdString(recipe), QString::fromStdString(dir.File("photo.bmp")),
+                   QString::fromStdString(out)}),
+            0);
+  EXPECT_TRUE(SamePixels(zumo::ReadPhotoFile(out), first));
+  Technique(ui().RadioButton3);
+  EXPECT_FALSE(SamePixels(Shown(), first)) << "a second run draws new noise";
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include "ModalScript.h"
 #include "Unit1Controls.h"
 #include "controls/RGButton.h"
-#include "platform/PhotoFile.h"
+#include "photofiles/PhotoFile.h"
 #include "support/TestPictures.h"
 
 namespace zumo::test {
@@ -49,10 +49,16 @@ class RetouchWindow : public ::testing::Test {
     return photo;
   }
 
+  // The shown picture as the view holds it; the hidden stores as the window's state holds
+  // them (an empty bitmap for a store still holding its start picture).
   const Bitmap& Shown() { return ui().Image1->Picture().HeldBitmap(); }
-  const Bitmap& Base() { return ui().Image2->Picture().HeldBitmap(); }
-  const Bitmap& Scratch() { return ui().Image11->Picture().HeldBitmap(); }
-  const Bitmap& Loaded() { return ui().Image3->Picture().HeldBitmap(); }
+  const Bitmap& Base() { return Store(form.State().base); }
+  const Bitmap& Scratch() { return Store(form.State().scratch); }
+  const Bitmap& Loaded() { return Store(form.State().loaded); }
+  static const Bitmap& Store(const std::optional<Bitmap>& store) {
+    static const Bitmap none;
+    return store ? *store : none;
+  }
 
   // A press and a release of the mouse on an image button.
   void Press(TImage* button) {

@@ -32,21 +32,21 @@ TEST(ParseArguments, SettingsAndStepsInTheirOrder) {
   EXPECT_EQ(o.quality, 90);
   EXPECT_EQ(o.seed, 18446744073709551615ull);
   EXPECT_EQ(o.format, SaveFormat::Jpeg);
-  const StepKind kinds[] = {StepKind::ShiftRgb, StepKind::Contrast, StepKind::Brightness, StepKind::Grayscale,
-                            StepKind::Desaturate, StepKind::Noise, StepKind::Gamma, StepKind::BoxBlur,
-                            StepKind::Sharpen, StepKind::Rank, StepKind::Edge, StepKind::Resample,
-                            StepKind::Zumo, StepKind::Technique};
-  ASSERT_EQ(o.steps.size(), std::size(kinds));
-  for (std::size_t i = 0; i < o.steps.size(); ++i) EXPECT_EQ(o.steps[i].kind, kinds[i]) << i;
-  EXPECT_EQ(o.steps[0].ints, (std::array<int, 3>{-255, 0, 255}));
-  EXPECT_EQ(o.steps[1].ints[0], -100);
-  EXPECT_EQ(o.steps[2].ints[0], -5);
-  EXPECT_DOUBLE_EQ(o.steps[6].real, 1.2);
-  EXPECT_EQ(o.steps[7].ints[0], 90);
-  EXPECT_EQ(o.steps[9].ints[0], 9);
-  EXPECT_EQ(o.steps[11].ints[0], 10922);
-  EXPECT_EQ(o.steps[11].ints[1], 1);
-  EXPECT_EQ(o.steps[13].technique, Technique::Yarisugi);
+  const std::vector<Step> expected = {steps::ShiftRgb{-255, 0, 255},
+                                      steps::Contrast{-100},
+                                      steps::Brightness{-5},
+                                      steps::Grayscale{},
+                                      steps::Desaturate{255},
+                                      steps::Noise{40, std::nullopt},
+                                      steps::Gamma{1.2},
+                                      steps::BoxBlur{90},
+                                      steps::Sharpen{0},
+                                      steps::Rank{9},
+                                      steps::Edge{},
+                                      steps::Resample{10922, 1},
+                                      steps::Zumo{},
+                                      steps::TechniqueChain{Technique::Yarisugi, std::nullopt}};
+  EXPECT_EQ(o.steps, expected);
 }
 
 TEST(ParseArguments, NamesOfEveryPresetAndTechnique) {
@@ -60,7 +60,7 @@ TEST(ParseArguments, NamesOfEveryPresetAndTechnique) {
                                                           {"hadesugi", Technique::Hadesugi},
                                                           {"yarisugi", Technique::Yarisugi}};
   for (const auto& [name, t] : techniques)
-    EXPECT_EQ(ParseArguments({"--technique", name, "a", "b.bmp"}).steps.at(0).technique, t);
+    EXPECT_EQ(ParseArguments({"--technique", name, "a", "b.bmp"}).steps.at(0), Step(steps::TechniqueChain{t, std::nullopt}));
   for (const int q : {90, 85, 80})
     EXPECT_EQ(ParseArguments({"--quality", std::to_string(q), "a", "b.jpg"}).quality, q);
 }
@@ -70,6 +70,27 @@ TEST(ParseArguments, FileNamesAfterDoubleDashMayStartWithADash) {
   EXPECT_EQ(o.input, "-in.bmp");
   EXPECT_EQ(o.output, "--out.jpg");
   ASSERT_EQ(o.steps.size(), 1u);
+}
+
+TEST(ParseArguments, FramingOptionsMakeOneFramingWhereverTheyStand) {
+  struct Case {
+    Args args;
+    Framing framing;
+  };
+  const Case cases[] = {
+      {{"--turn", "270", "--flip", "vertical", "--flip", "horizontal"},
+       {.quarter_turns = 3, .flip_horizontal = true, .flip_vertical = true, .crop = {}}},
+      {{"--straighten", "-2", "--crop", "10,0,300,200"}, {.straighten_tenths = -20, .crop = CropRect{10, 0, 300, 200}}},
+      {{"--contrast", "5", "--straighten", "45.0", "--crop-ratio", "3:4"},
+       {.straighten_tenths = 450, .crop = CropRatio{3, 4}}},
+      {{"--straighten", "-0.7", "--turn", "90"}, {.quarter_turns = 1, .straighten_tenths = -7, .crop = {}}},
+      {{"--straighten", "+12.5"}, {.straighten_tenths = 125, .crop = {}}},
+  };
+  for (const Case& c : cases) {
+    Args args = c.args;
+    args.insert(args.end(), {"in.jpg", "out.jpg"});
+    EXPECT_EQ(ParseArguments(args).framing, c.framing) << args[0] << " " << args[1];
+  }
 }
 
 TEST(ParseArguments, HelpNeedsNothingElse) {
@@ -123,6 +144,22 @@ TEST(ParseArguments, RejectsBadCommandLines) {
       {"--seed", "-1", "in.bmp", "out.bmp"},
       {"--seed", "0x10", "in.bmp", "out.bmp"},
       {"--zumo=1", "in.bmp", "out.bmp"},
+      {"--turn", "45", "in.bmp", "out.bmp"},
+      {"--turn", "90", "--turn", "90", "in.bmp", "out.bmp"},
+      {"--flip", "both", "in.bmp", "out.bmp"},
+      {"--flip", "vertical", "--flip", "vertical", "in.bmp", "out.bmp"},
+      {"--straighten", "45.1", "in.bmp", "out.bmp"},
+      {"--straighten", "-46", "in.bmp", "out.bmp"},
+      {"--straighten", "1.25", "in.bmp", "out.bmp"},
+      {"--straighten", "1.", "in.bmp", "out.bmp"},
+      {"--straighten", ".5", "in.bmp", "out.bmp"},
+      {"--straighten", "1e1", "in.bmp", "out.bmp"},
+      {"--crop", "0,0,0,10", "in.bmp", "out.bmp"},
+      {"--crop", "-1,0,10,10", "in.bmp", "out.bmp"},
+      {"--crop", "0,0,10", "in.bmp", "out.bmp"},
+      {"--crop", "0,0,10,10", "--crop-ratio", "1:1", "in.bmp", "out.bmp"},
+      {"--crop-ratio", "0:1", "in.bmp", "out.bmp"},
+      {"--crop-ratio", "4x3", "in.bmp", "out.bmp"},
   };
   for (const Args& args : bad) {
     std::string joined;

@@ -11,9 +11,10 @@
 
 #include "Lib/common/BitmapUtils.h"
 #include "Lib/common/SizeStep.h"
+#include "imaging/Framing.h"
 #include "imaging/Techniques.h"
-#include "platform/BmpFile.h"
-#include "platform/PhotoFile.h"
+#include "photofiles/BmpWriter.h"
+#include "photofiles/PhotoFile.h"
 #include "support/TestPictures.h"
 
 namespace zumo::batch {
@@ -139,6 +140,17 @@ TEST_F(BatchRun, BmpOutputEqualsTheEngineAppliedDirectly) {
   EXPECT_TRUE(SamePixels(ReadPhotoFile(input_), photo_)) << "the input is not changed";
 }
 
+TEST_F(BatchRun, FramingRunsFirstWhereverItStands) {
+  const std::string output = dir_.File("out.bmp");
+  const Outcome r = RunTool({"--contrast", "20", "--straighten", "-3.5", "--flip", "horizontal", "--turn", "90",
+                             "--crop-ratio", "1:1", input_, output});
+  ASSERT_EQ(r.code, kExitSuccess) << r.err;
+  TABitmap work(Frame(photo_, {.quarter_turns = 1, .flip_horizontal = true, .straighten_tenths = -35,
+                               .crop = CropRatio{1, 1}}));
+  work.Contrast(20, work);
+  EXPECT_TRUE(SamePixels(ReadPhotoFile(output), work));
+}
+
 TEST_F(BatchRun, GlowTechniqueAndResampleMatchTheEngine) {
   const std::string output = dir_.File("out.bmp");
   const Outcome r = RunTool({"--zumo", "--technique", "yarisugi", "--resample", "30x20", input_, output});
@@ -242,6 +254,9 @@ TEST_F(BatchRun, HelpGoesToStandardOutput) {
 TEST_F(BatchRun, BadArgumentsExitWithUsageAndWriteNothing) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--contrast", "150", input_, dir_.File("out.bmp")},
+        std::vector<std::string>{"--crop", "0,0,62,10", input_, dir_.File("out.bmp")},  // the photo is 61 x 37
+        std::vector<std::string>{"--turn", "90", "--crop", "0,0,61,10", input_, dir_.File("out.bmp")},
+        std::vector<std::string>{"--straighten", "-45.5", input_, dir_.File("out.bmp")},
         std::vector<std::string>{"--unknown", input_, dir_.File("out.bmp")},
         std::vector<std::string>{input_, dir_.File("out.tiff")},
         std::vector<std::string>{"--quality", "90", input_, dir_.File("out.png")},
@@ -332,6 +347,26 @@ TEST_F(BatchRun, ARecipeRunsFirstAndFurtherStepsAfterIt) {
     EXPECT_FALSE(fs::exists(dir_.File("x.bmp")));
   }
   EXPECT_NE(RunTool({"--recipe", bad, input_, dir_.File("x.bmp")}).err.find("2 行目"), std::string::npos);
+}
+
+// A recipe written from the command line alone (framing included) replays that command line.
+TEST_F(BatchRun, WriteRecipeMakesARecipeWithoutAWindow) {
+  const std::string recipe = dir_.File("made.zumo");
+  const std::vector<std::string> look = {"--turn", "270", "--straighten", "2.5", "--crop-ratio", "3:2", "--size", "800",
+                                         "--contrast", "15", "--technique", "furusugi"};
+  std::vector<std::string> write = look;
+  write.insert(write.end(), {"--write-recipe", recipe});
+  ASSERT_EQ(RunTool(write).code, kExitSuccess);
+  EXPECT_EQ(FileBytes(recipe), "zumo-recipe 1\nturn 270\nstraighten 2.5\ncrop-ratio 3:2\nsize 800\n"
+                               "contrast percent=15\ntechnique name=furusugi\n");
+  const std::string by_recipe = dir_.File("by-recipe.bmp"), by_steps = dir_.File("by-steps.bmp");
+  std::vector<std::string> direct = look;
+  direct.insert(direct.end(), {"--seed", "5", input_, by_steps});
+  ASSERT_EQ(RunTool(direct).code, kExitSuccess);
+  ASSERT_EQ(RunTool({"--seed", "5", "--recipe", recipe, input_, by_recipe}).code, kExitSuccess);
+  EXPECT_EQ(FileBytes(by_recipe), FileBytes(by_steps));
+  EXPECT_EQ(RunTool({"--recipe", recipe, "--turn", "90", input_, dir_.File("x.bmp")}).code, kExitUsage)
+      << "the recipe decides the framing";
 }
 
 TEST_F(BatchRun, MissingInputFailsAndKeepsAnExistingOutput) {

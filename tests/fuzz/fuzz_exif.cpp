@@ -10,7 +10,7 @@
 
 #include <exiv2/exiv2.hpp>
 
-#include "platform/MetadataEdit.h"
+#include "photofiles/MetadataEdit.h"
 
 namespace {
 

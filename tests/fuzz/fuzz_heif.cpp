@@ -6,8 +6,8 @@
 #include <span>
 #include <string>
 
-#include "platform/AvifWriter.h"
-#include "platform/HeifFile.h"
+#include "photofiles/AvifWriter.h"
+#include "photofiles/HeifFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {

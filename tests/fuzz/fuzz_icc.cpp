@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/ColourConversion.h"
+#include "photofiles/ColourConversion.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // 67 x 5 pixels of varied colours: a block of 64 for the wide kernel where there is one,

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/JpegImage.h"
-#include "platform/JpegMetadata.h"
-#include "platform/Orientation.h"
+#include "imaging/Turn.h"
+#include "photofiles/JpegImage.h"
+#include "photofiles/JpegMetadata.h"
 #include "platform/Threads.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

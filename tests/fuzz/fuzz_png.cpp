@@ -6,8 +6,8 @@
 #include <span>
 #include <string>
 
-#include "platform/PngFile.h"
-#include "platform/PngWriter.h"
+#include "photofiles/PngFile.h"
+#include "photofiles/PngWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {

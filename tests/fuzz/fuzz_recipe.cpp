@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "Lib/recipe/Recipe.h"
+#include "photofiles/JpegImage.h"
 #include "platform/Error.h"
-#include "platform/JpegImage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

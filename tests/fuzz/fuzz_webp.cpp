@@ -6,8 +6,8 @@
 #include <span>
 #include <string>
 
-#include "platform/WebpFile.h"
-#include "platform/WebpWriter.h"
+#include "photofiles/WebpFile.h"
+#include "photofiles/WebpWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   try {

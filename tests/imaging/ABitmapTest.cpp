@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/BmpFile.h"
+#include "photofiles/BmpWriter.h"
 #include "support/TestPictures.h"
 
 namespace zumo {

@@ -1,4 +1,5 @@
 #include "Lib/recipe/Recipe.h"
+#include "Lib/recipe/SliderSteps.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "photofiles/JpegImage.h"
+#include "photofiles/PhotoFile.h"
 #include "platform/Error.h"
-#include "platform/JpegImage.h"
-#include "platform/PhotoFile.h"
 #include "support/ErrorMessage.h"
 #include "support/TestPictures.h"
 
@@ -21,21 +22,23 @@ using test::MessageOf;
 
 // One step of every kind, with values at the ends of their ranges.
 Recipe EveryKind() {
-  Recipe recipe{SizePreset::Long1024, {}};
-  recipe.steps = {{StepKind::ShiftRgb, {-255, 0, 255}},
-                  {StepKind::Contrast, {-100}},
-                  {StepKind::Brightness, {255}},
-                  {StepKind::Grayscale},
-                  {StepKind::Desaturate, {0}},
-                  {StepKind::Noise, {255}},
-                  {StepKind::Gamma, {}, 1.2},
-                  {StepKind::BoxBlur, {90}},
-                  {StepKind::Sharpen, {255}},
-                  {StepKind::Rank, {1}},
-                  {StepKind::Edge},
-                  {StepKind::Resample, {10922, 32767}},
-                  {StepKind::Zumo},
-                  {StepKind::Technique, {}, 0.0, Technique::Yarisugi}};
+  Recipe recipe{SizePreset::Long1024, {}, Framing{1, true, true, -25, CropRect{10, 20, 300, 200, 4000, 3000}}};
+  recipe.steps = {steps::ShiftRgb{-255, 0, 255},
+                  steps::Contrast{-100},
+                  steps::Brightness{255},
+                  steps::Grayscale{},
+                  steps::Desaturate{0},
+                  steps::Noise{255, std::nullopt},
+                  steps::Noise{3, 18446744073709551615u},
+                  steps::Gamma{1.2},
+                  steps::BoxBlur{90},
+                  steps::Sharpen{255},
+                  steps::Rank{1},
+                  steps::Edge{},
+                  steps::Resample{10922, 32767},
+                  steps::Zumo{},
+                  steps::TechniqueChain{Technique::Yarisugi, std::nullopt},
+                  steps::TechniqueChain{Technique::Furusugi, 0}};
   return recipe;
 }
 
@@ -51,7 +54,7 @@ TEST(Recipe, EveryStepAndSizeReadsBackAsWritten) {
   // parameters in any order, no size line.
   const Recipe by_hand = ParseRecipe("\xEF\xBB\xBF# my look\r\n\r\nzumo-recipe 1\r\n  shift-rgb\tblue=3 red=1 green=2\n# end\n",
                                      "r.zumo");
-  EXPECT_EQ(by_hand, (Recipe{SizePreset::AsLoaded, {{StepKind::ShiftRgb, {1, 2, 3}}}}));
+  EXPECT_EQ(by_hand, (Recipe{SizePreset::AsLoaded, {steps::ShiftRgb{1, 2, 3}}}));
 }
 
 TEST(Recipe, RefusalsNameTheLineAndTheReason) {
@@ -71,6 +74,10 @@ TEST(Recipe, RefusalsNameTheLineAndTheReason) {
       {"zumo-recipe 1\nsize 800\nsize 800\n", "3 行目: size が二度あります"},
       {"zumo-recipe 1\nsize 640\n", "2 行目: size の値は as-loaded, 1600, 1024, 800 のいずれかです"},
       {"zumo-recipe 1\n# \xFF\n", "レシピ r.zumo は UTF-8 の文字として読めません"},
+      {"zumo-recipe 1\nsize 800\nturn 90\n", "3 行目: turn は size と処理より前に書いてください"},
+      {"zumo-recipe 1\nstraighten 45.5\n", "2 行目: straighten の値 45.5 は範囲外です (-45〜45)"},
+      {"zumo-recipe 1\ncrop-ratio 4:3\ncrop x=0 y=0 width=1 height=1\n", "3 行目: 切り抜き (crop か crop-ratio) が二度あります"},
+      {"zumo-recipe 1\ncrop x=0 y=0 width=0 height=1\n", "2 行目: 切り抜きの幅と高さは 1 以上にしてください"},
       {"zumo-recipe 1\nrank rank=123456789012345678901234567890123456789012345\n",
        "rank の値 \"1234567890123456789012345678901234567890…\" は整数ではありません"},
   };
@@ -84,18 +91,18 @@ TEST(Recipe, RefusalsNameTheLineAndTheReason) {
 
 TEST(Recipe, StepsLeftOutAsChangingNothingChangeNothing) {
   const Bitmap picture = test::RandomBitmap(67, 23, 5);
-  const Step steps[] = {{StepKind::ShiftRgb, {0, 0, 0}}, {StepKind::Contrast, {0}}, {StepKind::Brightness, {0}},
-                        {StepKind::BoxBlur, {0}},        {StepKind::Desaturate, {0}}, {StepKind::ShiftRgb, {0, 1, 0}}};
-  for (const Step& step : steps) {
+  const Step cases[] = {steps::ShiftRgb{0, 0, 0}, steps::Contrast{0},   steps::Brightness{0},
+                        steps::BoxBlur{0},        steps::Desaturate{0}, steps::ShiftRgb{0, 1, 0}};
+  for (const Step& step : cases) {
     TABitmap work;
-    const bool unchanged = SamePixels(ApplySteps(work, picture, {step}), picture);
-    EXPECT_EQ(ChangesNothing(step), unchanged) << InfoOf(step.kind).name;
+    const bool unchanged = SamePixels(RunStep(work, picture, step), picture);
+    EXPECT_EQ(ChangesNothing(step), unchanged) << InfoOf(step).name;
   }
 }
 
 TEST(Recipe, ALongRecipeTravelsInAJpegsCommentsWithoutChangingItsPixels) {
   Recipe recipe{SizePreset::Long800, {}};
-  for (int i = 0; i < 4000; ++i) recipe.steps.push_back({StepKind::ShiftRgb, {i % 255, -(i % 7), 3}});
+  for (int i = 0; i < 4000; ++i) recipe.steps.push_back(steps::ShiftRgb{i % 255, -(i % 7), 3});
   const std::string text = FormatRecipe(recipe);
   ASSERT_GT(text.size(), 2u * 65533) << "more than two markers";
   const Bitmap picture = test::PhotoLikeBitmap(40, 30);
@@ -126,7 +133,7 @@ TEST(Recipe, ALongRecipeTravelsInAJpegsCommentsWithoutChangingItsPixels) {
   const std::string mixed = dir.File("mixed.jpg");
   std::ofstream(mixed, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                static_cast<std::streamsize>(bytes.size()));
-  EXPECT_EQ(ReadRecipeFromPhoto(mixed), (Recipe{SizePreset::AsLoaded, {{StepKind::Zumo}}}));
+  EXPECT_EQ(ReadRecipeFromPhoto(mixed), (Recipe{SizePreset::AsLoaded, {steps::Zumo{}}}));
 }
 
 // Every kind that carries a recipe gives it back; BMP carries none.
@@ -146,6 +153,40 @@ TEST(Recipe, EveryKindThatCarriesARecipeGivesItBack) {
     else
       EXPECT_EQ(ReadRecipeFromPhoto(path), recipe);
   }
+}
+
+// A recorded seed fixes the noise whatever the generator's own choice; another seed draws
+// other noise.
+TEST(Recipe, ANoiseStepWithItsSeedReplaysItsPicture) {
+  const Bitmap picture = test::RandomBitmap(31, 9, 2);
+  const Step steps[] = {steps::Noise{60, 7}, steps::TechniqueChain{Technique::Furusugi, 7}};
+  for (const Step& step : steps) {
+    TABitmap work;
+    TABitmap::FixNoiseSeed(1);
+    const Bitmap first = RunStep(work, picture, step);
+    TABitmap::FixNoiseSeed(2);
+    EXPECT_TRUE(SamePixels(RunStep(work, picture, step), first)) << InfoOf(step).name;
+    Step reseeded = step;
+    std::visit([](auto& kind) {
+      if constexpr (requires { kind.seed; }) kind.seed = 8;
+    }, reseeded);
+    EXPECT_FALSE(SamePixels(RunStep(work, picture, reseeded), first)) << InfoOf(step).name;
+    TABitmap::FixNoiseSeed(std::nullopt);
+  }
+}
+
+// Each slider's position becomes the step of its kind (the arithmetic is the engine's).
+TEST(SliderSteps, EachSliderGivesItsKindOfStep) {
+  const std::pair<Step, Step> cases[] = {
+      {slider_steps::Colour(-5, 0, 7), steps::ShiftRgb{10, 0, -14}},
+      {slider_steps::Contrast(37), steps::Contrast{-37}},
+      {slider_steps::Sharpness(-30), steps::Sharpen{30}},
+      {slider_steps::Sharpness(45), steps::BoxBlur{2}},
+      {slider_steps::Sharpness(0), steps::BoxBlur{0}},
+      {slider_steps::Brightness(-100), steps::Brightness{100}},
+      {slider_steps::Monochrome(255), steps::Desaturate{255}},
+  };
+  for (const auto& [made, expected] : cases) EXPECT_EQ(made, expected) << InfoOf(expected).name;
 }
 
 }  // namespace
