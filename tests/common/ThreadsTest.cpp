@@ -12,6 +12,8 @@
 
 #include "Lib/common/BitmapUtils.h"
 #include "imaging/ABitmap.h"
+#include "imaging/Framing.h"
+#include "imaging/Turn.h"
 #include "platform/Threads.h"
 #include "support/TestPictures.h"
 
@@ -41,6 +43,9 @@ bool ExpectTwoThreadsGiveTheBytesOfOne(const char* condition) {
       {"BoxBlurInto", [](const Bitmap& in) { Bitmap b; TABitmap().BoxBlur(2, in, b); return b; }},
       {"SharpenInto", [](const Bitmap& in) { Bitmap b; TABitmap().Sharpen(90, in, b); return b; }},
       {"Resample", [](const Bitmap& in) { return *ResampleBitmap(in, 29, 17); }},
+      {"TurnClockwise", [](const Bitmap& in) { return TurnUpright(in, Orientation::TurnClockwise); }},
+      {"Transverse", [](const Bitmap& in) { return TurnUpright(in, Orientation::Transverse); }},
+      {"Straighten", [](const Bitmap& in) { Framing framing; framing.straighten_tenths = 37; return Frame(in, framing); }},
   };
   std::atomic<int> helped{0};
   for (const auto& [width, height] : {std::pair{97, 61}, std::pair{3, 40}, std::pair{1200, 5}, std::pair{1100, 23}}) {
