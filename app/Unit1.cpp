@@ -313,7 +313,7 @@ void TForm1::LoadPhoto(const QString& path) {
   // Everything is read and sized in temporaries; the window's pictures change only once
   // nothing can fail any more.
   zumo::Photo photo = zumo::ReadPhoto(FileSystemPath(path), screen_bits_per_pixel_);
-  const zumo::Recipe sized_only{SelectedSizePreset(), {}};  // a new photo, not yet framed
+  const zumo::Recipe sized_only{SelectedSizePreset(), {}, {}};  // a new photo, not yet framed
   zumo::TABitmap work;
   const zumo::Bitmap sized = zumo::Develop(work, photo.picture, sized_only);
   auto metadata = std::make_shared<const zumo::PhotoMetadata>(std::move(photo.metadata));

@@ -337,7 +337,7 @@ brings it to a size, runs the steps in the order given on the whole picture and 
   text += OptionColumn("  --lossless", 33) + "WebP をロスレスで保存 / lossless WebP\n";
   text += R"(  --seed N                        ノイズの乱数を固定 (0 以上の整数)
                                   fixes the noise generator (N >= 0)
-  --as-stored                     JPEG の EXIF の向きも色の指定も無視し、保存されたままに読む
+  --as-stored                     JPEG の EXIF の向きも写真の色の指定も無視し、保存されたままに読む
                                   read as stored: no EXIF turn, no colour conversion to sRGB
   --strip-location                位置情報 (GPS) を保存しない / drop every GPS tag (EXIF, XMP)
   --strip-metadata                EXIF・XMP・IPTC を保存しない / write no EXIF, XMP or IPTC

@@ -179,6 +179,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   } catch (const std::bad_alloc&) {
     err << "zumo-batch: " << messages::kOutOfMemory << "\n";
     return kExitFileError;
+  } catch (const Error& error) {  // a reader's or writer's error, with the file it is about
+    err << "zumo-batch: " << MessageNamingFile(error) << "\n";
+    return kExitFileError;
   } catch (const std::exception& error) {
     err << "zumo-batch: " << error.what() << "\n";
     return kExitFileError;

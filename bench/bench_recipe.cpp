@@ -9,7 +9,7 @@
 namespace {
 
 void BM_RecipeOfASliderChange(benchmark::State& state) {
-  zumo::Recipe base{zumo::SizePreset::Long1600, {}};
+  zumo::Recipe base{zumo::SizePreset::Long1600, {}, {}};
   for (int i = 0; i < state.range(0); ++i) base.steps.push_back(zumo::steps::Contrast{i % 100});
   zumo::Recipe shown;
   const zumo::Step step = zumo::steps::Brightness{-20};

@@ -28,6 +28,7 @@
 #include "photofiles/SafeFile.h"
 #include "photofiles/WebpFile.h"
 #include "photofiles/WebpWriter.h"
+#include "platform/InputFile.h"
 
 namespace {
 

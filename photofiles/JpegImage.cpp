@@ -1,15 +1,11 @@
 #include "photofiles/JpegImage.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <new>
 
 #include <jpeglib.h>
 
@@ -20,10 +16,6 @@
 
 namespace zumo {
 namespace {
-
-// Files larger than this are not photos we could hold anyway (the largest picture we accept
-// is about 1 GB of pixels, and a JPEG of it is smaller than that).
-constexpr std::uintmax_t kMaxFileBytes = 1536ull * 1024 * 1024;
 
 // A progressive file may repeat scans over the whole picture; each one costs a full pass.
 // Real encoders use about ten; hundreds only come from crafted files.
@@ -55,36 +47,42 @@ extern "C" void LimitScans(j_common_ptr cinfo) {
   }
 }
 
-void InstallTrap(ErrorTrap& trap) {
-  jpeg_std_error(&trap.manager);
-  trap.manager.error_exit = LeaveByJump;
-  trap.manager.emit_message = DropMessage;
-  trap.too_many_scans = false;
-}
+// A libjpeg object (jpeg_decompress_struct or jpeg_compress_struct) with its error trap. A
+// phase function arms the trap and creates the object; the destructor destroys it once,
+// whichever way the caller leaves, and Fail raises, outside libjpeg's frames, the error the
+// trap caught.
+template <class Object>
+struct TrappedJpeg {
+  ErrorTrap trap{};
+  Object cinfo{};
+  bool created = false;
+
+  TrappedJpeg() = default;
+  TrappedJpeg(const TrappedJpeg&) = delete;
+  TrappedJpeg& operator=(const TrappedJpeg&) = delete;
+  ~TrappedJpeg() {
+    if (created) jpeg_destroy(reinterpret_cast<j_common_ptr>(&cinfo));
+  }
+
+  // Before the object is created: errors leave by longjmp, warnings are dropped.
+  void ArmTrap() {
+    jpeg_std_error(&trap.manager);
+    trap.manager.error_exit = LeaveByJump;
+    trap.manager.emit_message = DropMessage;
+    trap.too_many_scans = false;
+    cinfo.err = &trap.manager;
+  }
+
+  [[noreturn]] void Fail() const {
+    if (trap.too_many_scans) throw Error("JPEG ファイルのスキャンが多すぎます（" + std::to_string(kMaxScans) + " 個まで）");
+    throw Error(JpegErrorMessage(trap.manager.msg_code));
+  }
+};
 
 // ---------------------------------------------------------------- decoding
 
-struct Decoder {
-  ErrorTrap trap{};
-  jpeg_decompress_struct cinfo{};
+struct Decoder : TrappedJpeg<jpeg_decompress_struct> {
   jpeg_progress_mgr progress{};
-  bool created = false;
-
-  Decoder() = default;
-  Decoder(const Decoder&) = delete;
-  Decoder& operator=(const Decoder&) = delete;
-  ~Decoder() {
-    if (created) jpeg_destroy_decompress(&cinfo);
-  }
-
-  [[noreturn]] void Fail() {
-    const int code = trap.manager.msg_code;
-    const bool scans = trap.too_many_scans;
-    if (created) jpeg_destroy_decompress(&cinfo);
-    created = false;
-    if (scans) throw Error("JPEG ファイルのスキャンが多すぎます（" + std::to_string(kMaxScans) + " 個まで）");
-    throw Error(JpegErrorMessage(code));
-  }
 };
 
 // The phase functions below hold no object with a destructor: a longjmp into them skips
@@ -94,8 +92,7 @@ struct Decoder {
 enum class KeptMarkers { None, Exif };
 
 bool ReadHeaderPhase(Decoder& d, const std::uint8_t* data, std::size_t size, long max_memory, KeptMarkers kept) {
-  InstallTrap(d.trap);
-  d.cinfo.err = &d.trap.manager;
+  d.ArmTrap();
   if (setjmp(d.trap.jump)) return false;
   jpeg_create_decompress(&d.cinfo);
   d.created = true;
@@ -214,26 +211,23 @@ Orientation ExifOrientation(const jpeg_decompress_struct& cinfo) {
 
 // ---------------------------------------------------------------- encoding
 
-struct Encoder {
-  ErrorTrap trap{};
-  jpeg_compress_struct cinfo{};
-  unsigned char* buffer = nullptr;  // libjpeg's growing memory destination (malloc'd)
+// libjpeg's growing memory destination (malloc'd by libjpeg, ours to free).
+struct MemoryDestination {
+  unsigned char* buffer = nullptr;
   unsigned long size = 0;
-  bool created = false;
 
-  Encoder() = default;
-  Encoder(const Encoder&) = delete;
-  Encoder& operator=(const Encoder&) = delete;
-  ~Encoder() {
-    if (created) jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-  }
+  MemoryDestination() = default;
+  MemoryDestination(const MemoryDestination&) = delete;
+  MemoryDestination& operator=(const MemoryDestination&) = delete;
+  ~MemoryDestination() { std::free(buffer); }
 };
+
+// The bases go in reverse order: the compress object is destroyed before its buffer is freed.
+struct Encoder : MemoryDestination, TrappedJpeg<jpeg_compress_struct> {};
 
 bool EncodePhase(Encoder& e, const Bitmap& picture, int quality, std::string_view comment,
                  std::span<const JpegSegment> segments) {
-  InstallTrap(e.trap);
-  e.cinfo.err = &e.trap.manager;
+  e.ArmTrap();
   if (setjmp(e.trap.jump)) return false;
   jpeg_create_compress(&e.cinfo);
   e.created = true;
@@ -409,37 +403,8 @@ std::vector<std::uint8_t> EncodeJpeg(const Bitmap& picture, int quality, std::st
   if (picture.Empty())
     throw Error(messages::kNothingToSave);
   Encoder e;
-  if (!EncodePhase(e, picture, quality, comment, segments)) {
-    const int code = e.trap.manager.msg_code;
-    if (e.created) jpeg_destroy_compress(&e.cinfo);
-    e.created = false;
-    throw Error(JpegErrorMessage(code));
-  }
+  if (!EncodePhase(e, picture, quality, comment, segments)) e.Fail();
   return std::vector<std::uint8_t>(e.buffer, e.buffer + e.size);
-}
-
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::uintmax_t max_bytes) {
-  const InputFile input = OpenInputFile(path);
-  const auto size = static_cast<std::uintmax_t>(input.info.st_size);
-  if (max_bytes == 0) max_bytes = kMaxFileBytes;
-  if (size > max_bytes)
-    throw Error("ファイル " + path + " は大きすぎます（" + std::to_string(std::max<std::uintmax_t>(1, max_bytes / (1024 * 1024))) +
-                " MB まで）");
-  std::vector<std::uint8_t> bytes;
-  try {
-    bytes.resize(static_cast<std::size_t>(size));
-  } catch (const std::bad_alloc&) {
-    throw Error(messages::kOutOfMemory);
-  }
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pread(input.descriptor.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    // A file that shrank while being read is as damaged as one that cannot be read.
-    if (n <= 0) throw Error(messages::kReadError);
-    done += static_cast<std::size_t>(n);
-  }
-  return bytes;
 }
 
 // ---------------------------------------------------------------- the picture object

@@ -71,11 +71,6 @@ std::vector<std::string> ReadJpegComments(std::span<const std::uint8_t> data, st
 // The most data one comment marker holds: a longer text goes into consecutive markers.
 inline constexpr std::size_t kMaxJpegCommentBytes = 65533;
 
-// Reads a whole file into memory, refused beyond max_bytes (0: the largest photo file we
-// take). Errors: "ファイル %s は開けません", "ストリームからの読み込みエラー", and a message
-// for a file too large.
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::uintmax_t max_bytes = 0);
-
 // A JPEG picture object: holds a JPEG file's bytes (loaded from a file, header checked at
 // once, pixels decoded on first demand and kept), or a picture copied in for saving.
 class JpegImage {

@@ -98,7 +98,13 @@ void WriteOutputFile(const Bitmap& picture, const std::string& path, SaveFormat 
   if (picture.Empty()) throw Error(messages::kNothingToSave);
   const OutputKind& kind = OutputKindOf(format);
   CheckOutputSettings(kind, settings);
-  WriteFileReplacing(path, kind.encode(picture, settings));
+  try {
+    WriteFileReplacing(path, kind.encode(picture, settings));
+  } catch (const Error& error) {
+    // Every writer's error leaves with the file attached, its message as the writer gave it.
+    if (!error.File().empty()) throw;
+    throw Error(error.what(), path);
+  }
 }
 
 }  // namespace zumo

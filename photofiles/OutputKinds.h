@@ -53,7 +53,8 @@ std::string OutputKindNames(std::string_view separator);
 void CheckOutputSettings(const OutputKind& kind, const OutputSettings& settings);
 
 // Encodes the picture as the kind says and writes it through a temporary file that replaces
-// `path` only when complete. An empty picture is refused and nothing is written.
+// `path` only when complete. An empty picture is refused and nothing is written. The
+// encoder's and the file's Errors carry `path` as their File(), their messages as they were.
 void WriteOutputFile(const Bitmap& picture, const std::string& path, SaveFormat format, const OutputSettings& settings);
 
 }  // namespace zumo

@@ -13,6 +13,7 @@
 #include "photofiles/PngFile.h"
 #include "photofiles/WebpFile.h"
 #include "platform/BmpReader.h"
+#include "platform/InputFile.h"
 
 namespace zumo {
 namespace {
@@ -43,6 +44,9 @@ Photo DecodeJpegForScreen(std::span<const std::uint8_t> bytes, int screen_bits_p
   Photo photo;
   if (turning == Turning::Upright) {
     const JpegHeader header = ReadJpegHeader(bytes);
+    // The upright size is checked before any decoding: a photo too large once turned is
+    // refused for its size, whatever its scans hold.
+    CheckUprightSize(header.width, header.height, header.orientation);
     const bool fits_stored = header.width <= Bitmap::kMaxWidth && header.height <= Bitmap::kMaxHeight;
     photo.picture = fits_stored ? TurnUpright(DecodeJpeg(bytes, options), header.orientation)
                                 : DecodeJpegInBands(bytes, header.orientation, options);
@@ -105,35 +109,20 @@ Bitmap UprightPicture(JpegImage& jpeg, int screen_bits_per_pixel) {
 }
 
 Photo ReadPhoto(const std::string& path, int screen_bits_per_pixel, Turning turning) {
-  Photo photo = ReadStoredPhoto(path, screen_bits_per_pixel, turning);
-  if (turning == Turning::Upright && ConvertToSrgb(photo.picture, photo.metadata.colour))
-    photo.metadata.colour = {};  // the pixels are sRGB now
-  return photo;
+  try {
+    Photo photo = ReadStoredPhoto(path, screen_bits_per_pixel, turning);
+    if (turning == Turning::Upright && ConvertToSrgb(photo.picture, photo.metadata.colour))
+      photo.metadata.colour = {};  // the pixels are sRGB now
+    return photo;
+  } catch (const Error& error) {
+    // Every reader's error leaves with the file attached, its message as the reader gave it.
+    if (!error.File().empty()) throw;
+    throw Error(error.what(), path);
+  }
 }
 
 Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel, Turning turning) {
   return ReadPhoto(path, screen_bits_per_pixel, turning).picture;
-}
-
-LoadedPhoto LoadPhotoFile(const std::string& path, int screen_bits_per_pixel) {
-  LoadedPhoto loaded;
-  if (PhotoKindByName(path) == PhotoKind::Jpeg) {
-    auto jpeg = std::make_unique<JpegImage>();
-    jpeg->LoadFromFile(path);
-    // A photo stored beyond the limits that fits once upright is only read in bands.
-    const bool fits_stored = jpeg->Width() <= Bitmap::kMaxWidth && jpeg->Height() <= Bitmap::kMaxHeight;
-    if (!fits_stored) {
-      loaded.photo = ReadPhoto(path, screen_bits_per_pixel);
-      return loaded;
-    }
-    loaded.photo.picture = UprightPicture(*jpeg, screen_bits_per_pixel);
-    loaded.photo.metadata = ReadJpegMetadata(jpeg->Bytes());
-    if (ConvertToSrgb(loaded.photo.picture, loaded.photo.metadata.colour)) loaded.photo.metadata.colour = {};
-    loaded.jpeg = std::move(jpeg);
-  } else {
-    loaded.photo = ReadPhoto(path, screen_bits_per_pixel);
-  }
-  return loaded;
 }
 
 PhotoMetadata MetadataToSave(const PhotoMetadata& loaded, const Bitmap& picture, MetadataChoice choice,

@@ -33,6 +33,7 @@ enum class Turning { Upright, AsStored };
 // any pixel memory is taken; a photo stored beyond them that fits once turned is decoded in
 // bands), and the colours are converted to sRGB when the file describes others. The
 // metadata is the file's as read, less the colour description once the colours are sRGB.
+// Every Error carries `path` as its File(), its message as the reader gave it.
 Photo ReadPhoto(const std::string& path, int screen_bits_per_pixel = 24, Turning turning = Turning::Upright);
 
 // ReadPhoto's picture alone.
@@ -41,16 +42,6 @@ Bitmap ReadPhotoFile(const std::string& path, int screen_bits_per_pixel = 24, Tu
 // The decoded picture of a loaded JPEG object, turned upright as its EXIF tag says (the size
 // limits checked on the upright size before it is decoded).
 Bitmap UprightPicture(JpegImage& jpeg, int screen_bits_per_pixel = 24);
-
-// A photo read as the window loads it, with the JPEG object that read it when the name says
-// JPEG (the window keeps that object); other files come without one.
-struct LoadedPhoto {
-  Photo photo;
-  std::unique_ptr<JpegImage> jpeg;
-};
-
-// ReadPhoto, keeping the JPEG object of a ".jpg"/".jpeg".
-LoadedPhoto LoadPhotoFile(const std::string& path, int screen_bits_per_pixel = 24);
 
 // How much of a photo's metadata a saved copy carries.
 enum class MetadataChoice { All, WithoutLocation, None };
@@ -66,12 +57,12 @@ PhotoMetadata MetadataToSave(const PhotoMetadata& loaded, const Bitmap& picture,
 inline constexpr int kSaveQualities[] = {90, 85, 80};
 inline constexpr int kDefaultSaveQuality = 85;
 
-// Writes the picture as BMP or JPEG through a temporary file that replaces `path` only when
-// complete, so a failed save never destroys the file it was replacing. An empty picture is
-// refused with an Error and nothing is written. `jpeg_quality`, `jpeg_comment` (the text of
-// the file's comment markers) and `metadata` (as MetadataToSave makes it: EXIF, XMP and IPTC)
-// are used for SaveFormat::Jpeg only; a BMP carries none of them. WriteOutputFile writes
-// every kind.
+// The save button's writer (it saves BMP or JPEG): writes the picture in `format` through a
+// temporary file that replaces `path` only when complete, so a failed save never destroys
+// the file it was replacing. An empty picture is refused with an Error and nothing is
+// written. `jpeg_quality`, `jpeg_comment` (the text of the file's comment markers) and
+// `metadata` (as MetadataToSave makes it: EXIF, XMP and IPTC) are used for SaveFormat::Jpeg
+// only; any other kind is written without them. WriteOutputFile takes every kind's settings.
 void WritePhotoFile(const Bitmap& picture, const std::string& path, SaveFormat format,
                     int jpeg_quality = kDefaultSaveQuality, std::string_view jpeg_comment = {},
                     const PhotoMetadata& metadata = {});

@@ -1,7 +1,6 @@
 #include "photofiles/PngFile.h"
 
 #include <csetjmp>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -10,6 +9,7 @@
 #include <png.h>
 
 #include "photofiles/OverWhite.h"
+#include "photofiles/PngErrors.h"
 
 namespace zumo {
 namespace {
@@ -17,28 +17,19 @@ namespace {
 constexpr png_alloc_size_t kMaxChunkBytes = 16 * 1024 * 1024;
 constexpr png_uint_32 kMaxAncillaryChunks = 1000;
 
-// libpng leaves an error by longjmp to the phase function that called it (only C frames
-// are skipped); the message is kept and the C++ exception is raised once libpng is out.
+// libpng's objects and the file being read (see PngErrors.h for how errors leave libpng).
 struct Reader {
   png_structp png = nullptr;
   png_infop info = nullptr;
   std::span<const std::uint8_t> data;
   std::size_t position = 0;
-  char message[200] = {};
+  PngErrorText error;
 
   Reader() = default;
   Reader(const Reader&) = delete;
   Reader& operator=(const Reader&) = delete;
   ~Reader() { png_destroy_read_struct(&png, info ? &info : nullptr, nullptr); }
 };
-
-extern "C" void PngFailed(png_structp png, png_const_charp message) {
-  auto* reader = static_cast<Reader*>(png_get_error_ptr(png));
-  std::snprintf(reader->message, sizeof reader->message, "%s", message);
-  png_longjmp(png, 1);
-}
-
-extern "C" void PngWarning(png_structp, png_const_charp) {}
 
 extern "C" void PngRead(png_structp png, png_bytep out, png_size_t length) {
   auto* reader = static_cast<Reader*>(png_get_io_ptr(png));
@@ -171,9 +162,9 @@ Bitmap DecodePng(std::span<const std::uint8_t> data, const std::string& name, lo
   Reader r;
   r.data = data;
   auto fail = [&]() -> Bitmap {
-    throw Error("ファイル " + name + " は PNG 画像として読めません（" + std::string(r.message) + "）");
+    throw Error("ファイル " + name + " は PNG 画像として読めません（" + std::string(r.error.text) + "）");
   };
-  r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r, PngFailed, PngWarning);
+  r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r.error, KeepPngErrorAndLeave, DropPngWarning);
   if (r.png == nullptr) throw Error(messages::kOutOfMemory);
   r.info = png_create_info_struct(r.png);
   if (r.info == nullptr) throw Error(messages::kOutOfMemory);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -11,6 +10,7 @@
 #include <zlib.h>
 
 #include "photofiles/EncoderChecks.h"
+#include "photofiles/PngErrors.h"
 
 namespace zumo {
 namespace {
@@ -18,27 +18,18 @@ namespace {
 constexpr char kRecipeKey[] = "zumo-recipe";
 constexpr char kXmpKey[] = "XML:com.adobe.xmp";
 
-// libpng leaves an error by longjmp to the phase function that called it (only C frames are
-// skipped); the message is kept and the C++ exception is raised once libpng is out.
+// libpng's objects and the bytes written (see PngErrors.h for how errors leave libpng).
 struct Writer {
   png_structp png = nullptr;
   png_infop info = nullptr;
   std::vector<std::uint8_t> out;
-  char message[200] = {};
+  PngErrorText error;
 
   Writer() = default;
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
   ~Writer() { png_destroy_write_struct(&png, info ? &info : nullptr); }
 };
-
-extern "C" void PngWriterFailed(png_structp png, png_const_charp message) {
-  auto* writer = static_cast<Writer*>(png_get_error_ptr(png));
-  std::snprintf(writer->message, sizeof writer->message, "%s", message);
-  png_longjmp(png, 1);
-}
-
-extern "C" void PngWriterWarning(png_structp, png_const_charp) {}
 
 extern "C" void PngWriterBytes(png_structp png, png_bytep data, png_size_t length) {
   auto* writer = static_cast<Writer*>(png_get_io_ptr(png));
@@ -226,7 +217,7 @@ std::vector<std::uint8_t> EncodePngTuned(const Bitmap& picture, const PhotoMetad
   }
 
   Writer w;
-  w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &w, PngWriterFailed, PngWriterWarning);
+  w.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &w.error, KeepPngErrorAndLeave, DropPngWarning);
   if (w.png == nullptr) throw Error(messages::kOutOfMemory);
   w.info = png_create_info_struct(w.png);
   if (w.info == nullptr) throw Error(messages::kOutOfMemory);
@@ -238,9 +229,10 @@ std::vector<std::uint8_t> EncodePngTuned(const Bitmap& picture, const PhotoMetad
     throw Error(messages::kOutOfMemory);
   }
   if (!WritePhase(w, picture, metadata, chunks, tuning)) {
-    if (std::strcmp(w.message, "out of memory") == 0 || std::strstr(w.message, "Insufficient memory") != nullptr)
+    const char* message = w.error.text;
+    if (std::strcmp(message, "out of memory") == 0 || std::strstr(message, "Insufficient memory") != nullptr)
       throw Error(messages::kOutOfMemory);
-    throw Error(encoding::CannotEncode("PNG", w.message));
+    throw Error(encoding::CannotEncode("PNG", message));
   }
   return std::move(w.out);
 }

@@ -16,6 +16,7 @@
 #include "photofiles/SaveTarget.h"
 #include "platform/Error.h"
 #include "platform/FileDescriptor.h"
+#include "platform/InputFile.h"
 
 namespace zumo {
 namespace {
@@ -162,13 +163,7 @@ std::optional<std::vector<std::uint8_t>> ReadForRollback(const std::string& file
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pread(in.get(), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return std::nullopt;
-    done += static_cast<std::size_t>(n);
-  }
+  if (!ReadExactlyAt(in.get(), 0, bytes)) return std::nullopt;
   return bytes;
 }
 

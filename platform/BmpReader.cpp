@@ -389,15 +389,7 @@ void ClearPadding(Bitmap& bitmap) {
 
 // Reads exactly `size` bytes at `offset` (size is known to lie within the file).
 void ReadAt(int fd, std::uint64_t offset, std::uint8_t* out, std::uint64_t size) {
-  while (size > 0) {
-    const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(size, 1u << 30));
-    const ssize_t n = ::pread(fd, out, chunk, static_cast<off_t>(offset));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw Error(kReadError);
-    out += n;
-    offset += static_cast<std::uint64_t>(n);
-    size -= static_cast<std::uint64_t>(n);
-  }
+  if (!ReadExactlyAt(fd, offset, std::span(out, static_cast<std::size_t>(size)))) throw Error(kReadError);
 }
 
 // 24-bit rows have the bitmap's own padded length: they are read straight into place,

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace zumo {
 
@@ -10,7 +12,29 @@ namespace zumo {
 class Error : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  Error(const std::string& message, std::string file)
+      : std::runtime_error(message), file_(std::make_shared<const std::string>(std::move(file))) {}
+
+  // The photo file being read or written when the error arose: attached, with the reader's
+  // or writer's own message kept as it is, where photos are read and written. Empty when
+  // none was attached.
+  const std::string& File() const noexcept {
+    static const std::string kNone;
+    return file_ ? *file_ : kNone;
+  }
+
+ private:
+  std::shared_ptr<const std::string> file_;  // shared: copying an exception must not throw
 };
+
+// The error's message naming its file: "ファイル <file>: <message>", or the message as it
+// stands when it names the file already or none is attached.
+inline std::string MessageNamingFile(const Error& error) {
+  const std::string message = error.what();
+  const std::string& file = error.File();
+  if (file.empty() || message.find(file) != std::string::npos) return message;
+  return "ファイル " + file + ": " + message;
+}
 
 // Message texts shared by more than one part of the program.
 namespace messages {

@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "platform/FileDescriptor.h"
 
@@ -18,5 +21,15 @@ struct InputFile {
 // and refused with "ファイル %s は開けません" and the reason in brackets. A folder, or a
 // file that cannot be opened at all, gives "ファイル %s は開けません" alone.
 InputFile OpenInputFile(const std::string& path);
+
+// Reads exactly out.size() bytes at `offset` of the open file `fd`, through interrupted and
+// partial reads. False when the file ends first or a read fails.
+bool ReadExactlyAt(int fd, std::uint64_t offset, std::span<std::uint8_t> out) noexcept;
+
+// Reads a whole file into memory, refused beyond max_bytes (0: the largest photo file we
+// take). Errors: those of OpenInputFile, "ストリームからの読み込みエラー" (a file that
+// shrank while being read is as damaged as one that cannot be read), "メモリが足りません",
+// and "ファイル %s は大きすぎます（N MB まで）".
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::uintmax_t max_bytes = 0);
 
 }  // namespace zumo

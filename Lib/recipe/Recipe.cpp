@@ -14,32 +14,14 @@
 #include "photofiles/WebpFile.h"
 #include "photofiles/WebpWriter.h"
 #include "platform/Error.h"
+#include "platform/InputFile.h"
+#include "platform/Utf8.h"
 
 namespace zumo {
 namespace {
 
 constexpr std::string_view kVersionWord = "zumo-recipe";
 constexpr std::string_view kSizeWord = "size";
-
-// Whole UTF-8 sequences only (no overlong forms, no surrogates).
-bool IsUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    std::uint32_t code = length == 1 ? c : c & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    i += length;
-  }
-  return true;
-}
 
 std::vector<std::string_view> Words(std::string_view line) {
   std::vector<std::string_view> words;
@@ -105,7 +87,7 @@ Recipe ParseRecipe(std::string_view text, const std::string& source) {
   const std::string name = "レシピ " + source;
   if (text.size() > kMaxRecipeBytes)
     throw Error(name + " は大きすぎます（" + std::to_string(kMaxRecipeBytes / 1024) + " KB まで）");
-  if (!IsUtf8(text)) throw Error(name + " は UTF-8 の文字として読めません");
+  if (!IsValidUtf8(text)) throw Error(name + " は UTF-8 の文字として読めません");
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   Recipe recipe;
   bool versioned = false, sized = false;

@@ -384,6 +384,7 @@ TEST_F(BatchRun, BrokenInputFailsWithoutOutput) {
   { std::ofstream(broken, std::ios::binary) << "not a photo at all"; }
   const Outcome r = RunTool({broken, dir_.File("out.jpg")});
   EXPECT_EQ(r.code, kExitFileError);
+  EXPECT_NE(r.err.find("ファイル " + broken + ": JPEG エラー"), std::string::npos) << "the JPEG error names its file: " << r.err;
   EXPECT_FALSE(fs::exists(dir_.File("out.jpg")));
 }
 

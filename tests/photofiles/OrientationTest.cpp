@@ -16,6 +16,7 @@
 #include "photofiles/JpegImage.h"
 #include "photofiles/PhotoFile.h"
 #include "platform/Threads.h"
+#include "support/ErrorMessage.h"
 #include "support/TestPictures.h"
 
 namespace zumo {
@@ -148,6 +149,45 @@ TEST(ExifOrientation, JpegFilesWithEveryTagReadUprightAgainstTheReferenceDecoder
   damaged[6] = damaged[7] = 'X';  // neither "II" nor "MM": no byte order
   test::WriteBytes(dir.File("damaged.jpg"), WithApp1(plain, damaged));
   EXPECT_TRUE(SamePixels(ReadPhotoFile(dir.File("damaged.jpg")), reference));
+}
+
+// ReadPhoto is the one way the window and the batch tool read a JPEG: it gives what the JPEG
+// object gives turned upright, on every kind of screen (8 bits per pixel or fewer take the
+// 236-colour decoding; greyscale files always do), and refuses a photo too large once turned
+// for its size before any scan is decoded (here one that has no quantisation table).
+TEST(ExifOrientation, ReadPhotoGivesTheJpegObjectsUprightPictureOnEveryScreen) {
+  if (!test::HaveJpegTools()) GTEST_SKIP() << "cjpeg/djpeg (libjpeg-turbo-progs) not installed";
+  test::TempDir dir;
+  test::WritePpm(test::PhotoLikeBitmap(37, 23, 8), dir.File("in.ppm"));
+  test::RunOrThrow("cjpeg -quality 90 -outfile " + dir.File("colour.jpg") + " " + dir.File("in.ppm"));
+  test::RunOrThrow("cjpeg -grayscale -quality 90 -outfile " + dir.File("grey.jpg") + " " + dir.File("in.ppm"));
+  std::vector<std::uint8_t> no_tables = EncodeJpeg(test::PhotoLikeBitmap(16, 12000, 2), 80);
+  for (std::size_t at = 2; at + 4 <= no_tables.size() && no_tables[at + 1] != 0xDA;) {
+    const std::size_t length = 2 + (no_tables[at + 2] << 8 | no_tables[at + 3]);
+    if (no_tables[at + 1] == 0xDB)
+      no_tables.erase(no_tables.begin() + static_cast<std::ptrdiff_t>(at), no_tables.begin() + static_cast<std::ptrdiff_t>(at + length));
+    else
+      at += length;
+  }
+  test::WriteBytes(dir.File("too-wide-upright.jpg"), WithApp1(no_tables, ExifBlock(6, EXIF_BYTE_ORDER_INTEL)));
+
+  for (const char* name : {"colour", "grey"}) {
+    for (const int tag : {1, 6}) {
+      const std::string file = dir.File(std::string(name) + std::to_string(tag) + ".jpg");
+      test::WriteBytes(file, WithApp1(test::ReadBytes(dir.File(std::string(name) + ".jpg")), ExifBlock(tag, EXIF_BYTE_ORDER_INTEL)));
+      for (const int bits : {8, 16, 24}) {
+        JpegImage jpeg;
+        jpeg.LoadFromFile(file);
+        EXPECT_TRUE(SamePixels(ReadPhotoFile(file, bits), UprightPicture(jpeg, bits))) << name << " tag " << tag << ", " << bits << " bits";
+      }
+    }
+  }
+  const std::string too_wide = dir.File("too-wide-upright.jpg");
+  JpegImage jpeg;
+  jpeg.LoadFromFile(too_wide);
+  const std::string size_message = test::MessageOf([] { Bitmap::CheckSize(12000, 16); });
+  EXPECT_EQ(test::MessageOf([&] { UprightPicture(jpeg); }), size_message);
+  EXPECT_EQ(test::MessageOf([&] { ReadPhotoFile(too_wide); }), size_message);
 }
 
 }  // namespace

@@ -89,6 +89,49 @@ TEST_F(PhotoFileTest, ReadErrorsAreClear) {
   EXPECT_EQ(MessageOf([&] { ReadPhotoFile(empty); }), "ファイル " + empty + " は JPEG でも BMP でもありません");
 }
 
+// The reader's or writer's own message stays as it was; the file is attached to it in one
+// place each for reading and writing, and named once when the message is shown with it.
+TEST_F(PhotoFileTest, EveryReadAndWriteErrorCarriesItsFile) {
+  test::WriteBytes(dir_.File("damaged.jpg"), EncodeBmp(photo_));
+  std::vector<std::uint8_t> bmp = EncodeBmp(photo_);
+  bmp[0] = 'X';
+  test::WriteBytes(dir_.File("damaged.bmp"), bmp);
+  test::WriteBytes(dir_.File("notes.txt"), {'h', 'e', 'l', 'l', 'o'});
+  const std::string too_long_recipe(2 * 1024 * 1024 + 1, 'a');
+  const struct {
+    std::string file;
+    std::function<void(const std::string&)> action;
+    std::string shown;  // by MessageNamingFile
+  } cases[] = {
+      {dir_.File("missing.jpg"), [](const std::string& f) { ReadPhotoFile(f); }, "ファイル " + dir_.File("missing.jpg") + " は開けません"},
+      {dir_.File("damaged.jpg"), [](const std::string& f) { ReadPhotoFile(f); },
+       "ファイル " + dir_.File("damaged.jpg") + ": JPEG エラー #" + std::to_string(JERR_NO_SOI)},
+      {dir_.File("damaged.bmp"), [](const std::string& f) { ReadPhotoFile(f); },
+       "ファイル " + dir_.File("damaged.bmp") + ": ビットマップイメージが不正です"},
+      {dir_.File("notes.txt"), [](const std::string& f) { ReadPhotoFile(f); },
+       "ファイル " + dir_.File("notes.txt") + " は JPEG でも BMP でもありません"},
+      {dir_.File("no-such-folder/x.bmp"), [&](const std::string& f) { WritePhotoFile(photo_, f, SaveFormat::Bmp); },
+       "ファイル " + dir_.File("no-such-folder/x.bmp") + " を作成できません"},
+      {dir_.File("x.png"),
+       [&](const std::string& f) {
+         OutputSettings settings;
+         settings.recipe = too_long_recipe;
+         WriteOutputFile(photo_, f, SaveFormat::Png, settings);
+       },
+       "ファイル " + dir_.File("x.png") + ": 写真に入れるレシピが大きすぎます（2048 KB まで）"},
+  };
+  for (const auto& c : cases) {
+    try {
+      c.action(c.file);
+      ADD_FAILURE() << c.file << ": no error";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.File(), c.file);
+      EXPECT_EQ(MessageNamingFile(error), c.shown);
+    }
+  }
+  EXPECT_EQ(MessageNamingFile(Error("メモリが足りません")), "メモリが足りません");  // no file attached
+}
+
 // A FIFO would keep a plain open waiting for a writer forever; a device or a folder holds
 // no photo. Each is refused at once, whatever its name announces.
 TEST_F(PhotoFileTest, FilesThatAreNoPhotosAreRefusedWithoutWaiting) {

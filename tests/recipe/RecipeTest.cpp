@@ -54,7 +54,7 @@ TEST(Recipe, EveryStepAndSizeReadsBackAsWritten) {
   // parameters in any order, no size line.
   const Recipe by_hand = ParseRecipe("\xEF\xBB\xBF# my look\r\n\r\nzumo-recipe 1\r\n  shift-rgb\tblue=3 red=1 green=2\n# end\n",
                                      "r.zumo");
-  EXPECT_EQ(by_hand, (Recipe{SizePreset::AsLoaded, {steps::ShiftRgb{1, 2, 3}}}));
+  EXPECT_EQ(by_hand, (Recipe{SizePreset::AsLoaded, {steps::ShiftRgb{1, 2, 3}}, {}}));
 }
 
 TEST(Recipe, RefusalsNameTheLineAndTheReason) {
@@ -101,7 +101,7 @@ TEST(Recipe, StepsLeftOutAsChangingNothingChangeNothing) {
 }
 
 TEST(Recipe, ALongRecipeTravelsInAJpegsCommentsWithoutChangingItsPixels) {
-  Recipe recipe{SizePreset::Long800, {}};
+  Recipe recipe{SizePreset::Long800, {}, {}};
   for (int i = 0; i < 4000; ++i) recipe.steps.push_back(steps::ShiftRgb{i % 255, -(i % 7), 3});
   const std::string text = FormatRecipe(recipe);
   ASSERT_GT(text.size(), 2u * 65533) << "more than two markers";
@@ -133,7 +133,7 @@ TEST(Recipe, ALongRecipeTravelsInAJpegsCommentsWithoutChangingItsPixels) {
   const std::string mixed = dir.File("mixed.jpg");
   std::ofstream(mixed, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                static_cast<std::streamsize>(bytes.size()));
-  EXPECT_EQ(ReadRecipeFromPhoto(mixed), (Recipe{SizePreset::AsLoaded, {steps::Zumo{}}}));
+  EXPECT_EQ(ReadRecipeFromPhoto(mixed), (Recipe{SizePreset::AsLoaded, {steps::Zumo{}}, {}}));
 }
 
 // Every kind that carries a recipe gives it back; BMP carries none.
