@@ -7,7 +7,13 @@
 // helper that is held up (by another program on a busy machine, or by another job) holds up
 // only the one piece it is working on. Dependent work (the filters' wavefronts) takes its
 // rows as pieces in the same way and waits for the row above with WaitUntilChanged and
-// WakeAll: a short spin, then the processor is given back.
+// WakeAll: a short spin, then the processor is given back; whether it takes the helper at
+// all follows what that has paid lately (HelperPays).
+//
+// The helper helps only on a processor of its own. Woken beside the caller (the system
+// packs threads together), it moves itself to another processor; when it has to wait for
+// a processor there (another program keeps it busy), it stands down for a while and the
+// callers work alone. Tests hold the helper up at chosen points through detail::SetHelperHook.
 
 #include <algorithm>
 #include <atomic>
@@ -36,7 +42,7 @@ bool UseSecondThread(std::size_t bytes, bool shape_pays = true) noexcept;
 // Runs piece(i) once for every i in [0, count). The pieces are taken in rising order, one
 // at a time, by this thread and, when `two_threads` and the helper thread is free, by the
 // helper too; returns when every piece is done, and whether the helper took any. piece
-// must not throw, and two pieces may run at the same time. Returns whether the helper took any piece.
+// must not throw, and two pieces may run at the same time.
 template <class Piece>
 bool RunPieces(std::size_t count, bool two_threads, Piece&& piece);
 
@@ -49,20 +55,6 @@ void RunBands(int count, int per_band, bool two_threads, Band&& band);
 // that the last band a held-up helper finishes is a short wait, large enough that taking
 // one costs nothing.
 int ItemsPerBand(std::size_t item_bytes) noexcept;
-
-// Runs own_part and helper_part as two pieces (RunPieces). `alone` is no longer needed
-// (this thread takes the helper's part itself when the helper is not free) and is unused.
-// New code cuts its work into bands with RunBands instead.
-template <class HelperPart, class OwnPart, class Alone>
-void RunOnTwoThreads(HelperPart&& helper_part, OwnPart&& own_part, Alone&& /*alone*/) {
-  RunPieces(2, true, [&](std::size_t i) {
-    if (i == 0) {
-      own_part();
-    } else {
-      helper_part();
-    }
-  });
-}
 
 // What the helper has paid on one kind of job lately, for work whose threads wait for each
 // other (the wavefronts): how fast it ran alone and how fast with the helper taking part,

@@ -38,12 +38,14 @@ PAIRS = [
     (name.lower(), f"BM_{name}/2/", f"BM_{name}/1/")
     for name in ("Brightness", "ShiftRGB", "Overlay", "Contrast", "Gamma", "Desaturate", "Grayscale")
 ] + [
-    ("batch, 4 photos", "BM_BatchPhotos/", "BM_BatchPhotosOneThread/"),
+    ("batch, 4 photos at 1024", "BM_BatchPhotos/", "BM_BatchPhotosOneThread/"),
 ]
+# Whose default and one-thread times are also given as multiples of a memcpy of the photo.
+MEMCPY_MULTIPLES = ("box blur", "sharpen")
 
 
 def names_filter():
-    parts = []
+    parts = [re.escape("BM_Memcpy/")]
     for _, default, one in PAIRS:
         parts += [re.escape(default), re.escape(one)]
     return "^(" + "|".join(parts) + ")"
@@ -83,16 +85,21 @@ def find(times, prefix):
 
 
 def table(title, times):
-    print(f"\n{title}\n")
-    print("| operation | default ms (min–max) | one thread ms (min–max) | default ÷ one |")
-    print("|---|---:|---:|---:|")
+    memcpy = find(times, "BM_Memcpy/")
+    print(f"\n{title}" + (f" (memcpy of the photo {statistics.median(memcpy):.2f} ms)" if memcpy else "") + "\n")
+    print("| operation | default ms (min–max) | one thread ms (min–max) | default ÷ one | default, one ÷ memcpy |")
+    print("|---|---:|---:|---:|---:|")
     for label, default, one in PAIRS:
         d, o = find(times, default), find(times, one)
         if not d or not o:
             continue
         ratio = statistics.median(d) / statistics.median(o)
+        multiples = ""
+        if memcpy and label.startswith(MEMCPY_MULTIPLES):
+            m = statistics.median(memcpy)
+            multiples = f"{statistics.median(d) / m:.1f}, {statistics.median(o) / m:.1f}"
         print(f"| {label} | {statistics.median(d):.1f} ({min(d):.1f}–{max(d):.1f}) "
-              f"| {statistics.median(o):.1f} ({min(o):.1f}–{max(o):.1f}) | {ratio:.2f} |")
+              f"| {statistics.median(o):.1f} ({min(o):.1f}–{max(o):.1f}) | {ratio:.2f} | {multiples} |")
 
 
 def main():
