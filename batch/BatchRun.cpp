@@ -7,13 +7,14 @@
 #include <mutex>
 #include <new>
 #include <ostream>
+#include <limits>
 #include <set>
-#include <thread>
 
 #include "Lib/recipe/Develop.h"
 #include "Lib/recipe/Recipe.h"
 #include "photofiles/PhotoFile.h"
 #include "platform/Error.h"
+#include "platform/Threads.h"
 
 namespace zumo::batch {
 
@@ -54,8 +55,9 @@ void PutRecipeFirst(Options& options) {
   options.steps = std::move(recipe.steps);
 }
 
-// The many-photo form: the photos are shared out to two workers, each taking the next one not
-// yet started. Each result is what the one-photo form would write for it.
+// The many-photo form: the photos are pieces that this thread and the helper thread take, the
+// next one not yet started, as they are free (RunPieces). Each result is what the one-photo
+// form would write for it.
 int RunMany(const Options& options, std::ostream& err, bool terminal) {
   namespace fs = std::filesystem;
   std::error_code error;
@@ -81,51 +83,39 @@ int RunMany(const Options& options, std::ostream& err, bool terminal) {
   }
 
   std::mutex report;
-  std::atomic<std::size_t> next{0};
   std::size_t started = 0;
   std::atomic<bool> any_failed{false};
   auto say = [&](const std::string& line) {  // with `report` held
     if (terminal) err << "\r\033[K";
     err << line;
   };
-  auto worker = [&] {
-    for (std::size_t i = next++; i < count; i = next++) {
-      {
-        const std::lock_guard<std::mutex> lock(report);
-        ++started;
-        if (terminal) {
-          say(std::to_string(started) + "/" + std::to_string(count) + " " + options.inputs[i]);
-          err.flush();
-        }
+  auto photo = [&](std::size_t i) {
+    {
+      const std::lock_guard<std::mutex> lock(report);
+      ++started;
+      if (terminal) {
+        say(std::to_string(started) + "/" + std::to_string(count) + " " + options.inputs[i]);
+        err.flush();
       }
-      std::string failure = refusals[i];
-      if (failure.empty()) {
-        try {
-          RunOne(options, options.inputs[i], outputs[i]);
-        } catch (const std::bad_alloc&) {
-          failure = messages::kOutOfMemory;
-        } catch (const std::exception& e) {
-          failure = e.what();
-        }
+    }
+    std::string failure = refusals[i];
+    if (failure.empty()) {
+      try {
+        RunOne(options, options.inputs[i], outputs[i]);
+      } catch (const std::bad_alloc&) {
+        failure = messages::kOutOfMemory;
+      } catch (const std::exception& e) {
+        failure = e.what();
       }
-      if (!failure.empty()) {
-        any_failed = true;
-        const std::lock_guard<std::mutex> lock(report);
-        say("zumo-batch: " + options.inputs[i] + ": " + failure + "\n");
-      }
+    }
+    if (!failure.empty()) {
+      any_failed = true;
+      const std::lock_guard<std::mutex> lock(report);
+      say("zumo-batch: " + options.inputs[i] + ": " + failure + "\n");
     }
   };
-  const unsigned cores = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
-  std::vector<std::thread> helpers;
-  for (unsigned k = 1; k < cores && k < count; ++k) {
-    try {
-      helpers.emplace_back(worker);
-    } catch (const std::system_error&) {
-      break;  // no second thread: this one does all the photos
-    }
-  }
-  worker();
-  for (std::thread& t : helpers) t.join();
+  // Every photo is work enough for a thread of its own.
+  RunPieces(count, UseSecondThread(std::numeric_limits<std::size_t>::max(), count >= 2), photo);
   if (terminal) {
     say(std::to_string(count) + "/" + std::to_string(count) + " 完了 / done\n");
   }

@@ -11,6 +11,8 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/Threads.h"
+
 namespace zumo {
 namespace {
 
@@ -80,45 +82,53 @@ QImage AreaAveraged(const Bitmap& bitmap, int width, int height) {
   const Taps rows = AxisTaps(source_height, height);
   const Taps columns = AxisTaps(source_width, width, 1 << halvings);
   const std::size_t row_bytes = 3 * static_cast<std::size_t>(source_width);
+  std::uint8_t* const image_bits = image.bits();  // detached once, before the bands share it
+  const qsizetype image_stride = image.bytesPerLine();
   // One target row at a time: the weighted sum of its source rows (at most 255 * 256, so
-  // 16 bits hold it), the pair averages, then the weighted sums along the row.
-  std::vector<std::uint16_t> sums(row_bytes), pairs(row_bytes);
-  for (int y = 0; y < height; ++y) {
-    std::uint16_t* sum = sums.data();
-    for (int i = 0; i < rows.count[y]; ++i) {
-      const std::uint8_t* source = bitmap.ScanLine(rows.first[y] + i);
-      const std::uint16_t weight = rows.weights[rows.offset[y] + i];
-      if (i == 0) {
-        for (std::size_t b = 0; b < row_bytes; ++b) sum[b] = static_cast<std::uint16_t>(weight * source[b]);
-      } else {
-        for (std::size_t b = 0; b < row_bytes; ++b) sum[b] = static_cast<std::uint16_t>(sum[b] + weight * source[b]);
+  // 16 bits hold it), the pair averages, then the weighted sums along the row. The rows are
+  // independent: bands of them are taken by this thread and the helper thread (RunBands).
+  const auto band = [&](int first_row, int last_row) {
+    std::vector<std::uint16_t> sums(row_bytes), pairs(row_bytes);
+    for (int y = first_row; y < last_row; ++y) {
+      std::uint16_t* sum = sums.data();
+      for (int i = 0; i < rows.count[y]; ++i) {
+        const std::uint8_t* source = bitmap.ScanLine(rows.first[y] + i);
+        const std::uint16_t weight = rows.weights[rows.offset[y] + i];
+        if (i == 0) {
+          for (std::size_t b = 0; b < row_bytes; ++b) sum[b] = static_cast<std::uint16_t>(weight * source[b]);
+        } else {
+          for (std::size_t b = 0; b < row_bytes; ++b) sum[b] = static_cast<std::uint16_t>(sum[b] + weight * source[b]);
+        }
+      }
+      for (int h = 0; h < halvings; ++h) {
+        // Element i becomes the mean of the boxes at i and one box further on.
+        const std::size_t shift = std::size_t{3} << h;
+        std::uint16_t* from = sum;
+        std::uint16_t* to = (from == sums.data()) ? pairs.data() : sums.data();
+        for (std::size_t b = 0; b + shift < row_bytes; ++b)
+          to[b] = static_cast<std::uint16_t>((from[b] + from[b + shift] + 1u) >> 1);
+        sum = to;
+      }
+      const std::size_t box_step = std::size_t{3} << halvings;
+      auto* target = reinterpret_cast<QRgb*>(image_bits + y * image_stride);
+      for (int x = 0; x < width; ++x) {
+        std::uint32_t blue = 0, green = 0, red = 0;
+        const std::uint16_t* pixel = sum + box_step * static_cast<std::size_t>(columns.first[x]);
+        const std::uint16_t* weight = columns.weights.data() + columns.offset[x];
+        for (int i = 0; i < columns.count[x]; ++i, pixel += box_step) {
+          blue += std::uint32_t{weight[i]} * pixel[0];
+          green += std::uint32_t{weight[i]} * pixel[1];
+          red += std::uint32_t{weight[i]} * pixel[2];
+        }
+        // Sums of 65536ths, rounded.
+        target[x] = qRgb(static_cast<int>((red + 32768) >> 16), static_cast<int>((green + 32768) >> 16),
+                         static_cast<int>((blue + 32768) >> 16));
       }
     }
-    for (int h = 0; h < halvings; ++h) {
-      // Element i becomes the mean of the boxes at i and one box further on.
-      const std::size_t shift = std::size_t{3} << h;
-      std::uint16_t* from = sum;
-      std::uint16_t* to = (from == sums.data()) ? pairs.data() : sums.data();
-      for (std::size_t b = 0; b + shift < row_bytes; ++b)
-        to[b] = static_cast<std::uint16_t>((from[b] + from[b + shift] + 1u) >> 1);
-      sum = to;
-    }
-    const std::size_t box_step = std::size_t{3} << halvings;
-    auto* target = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < width; ++x) {
-      std::uint32_t blue = 0, green = 0, red = 0;
-      const std::uint16_t* pixel = sum + box_step * static_cast<std::size_t>(columns.first[x]);
-      const std::uint16_t* weight = columns.weights.data() + columns.offset[x];
-      for (int i = 0; i < columns.count[x]; ++i, pixel += box_step) {
-        blue += std::uint32_t{weight[i]} * pixel[0];
-        green += std::uint32_t{weight[i]} * pixel[1];
-        red += std::uint32_t{weight[i]} * pixel[2];
-      }
-      // Sums of 65536ths, rounded.
-      target[x] = qRgb(static_cast<int>((red + 32768) >> 16), static_cast<int>((green + 32768) >> 16),
-                       static_cast<int>((blue + 32768) >> 16));
-    }
-  }
+  };
+  // A target row reads about source_height / height source rows.
+  const std::size_t source_bytes = static_cast<std::size_t>(bitmap.Stride()) * static_cast<std::size_t>(source_height);
+  RunBands(height, ItemsPerBand(source_bytes / static_cast<std::size_t>(height)), UseSecondThread(source_bytes), band);
   return image;
 }
 

@@ -8,8 +8,8 @@
 // Cost therefore does not depend on the radius. The three channels are independent
 // chains of dependent multiplies (with AVX2 the three lanes of one register); two rows go
 // through them side by side, the lower one a few runs behind the upper, so that twice the
-// chains keep the processor busy. With two threads the pairs of rows alternate between
-// them, each pair behind the one above (a wavefront).
+// chains keep the processor busy. With two threads each pair is taken by whichever thread
+// is free and runs behind the one above (a wavefront).
 //
 // The same recurrence can read the unfiltered picture from one buffer and write the
 // blurred one to another: old values (the current row from x on, the rows below) come
@@ -57,7 +57,7 @@ LaneReciprocal LaneReciprocalOf(int n) {
   return {(std::uint64_t{1} << shift) / static_cast<std::uint64_t>(n) + 1, static_cast<std::uint64_t>(shift)};
 }
 
-// Per thread, per row of a pair: each on its own cache lines.
+// Per pair under way, per row of the pair: each on its own cache lines.
 struct alignas(64) RowState {
   std::vector<std::uint64_t> reciprocal;  // by x, for the row count below
   std::vector<LaneReciprocal> lane_reciprocal;  // the same for the vector recurrence
@@ -98,7 +98,7 @@ struct BlurJob {
   // 2 * 90 rows of 255: 16 bits suffice, and the vectorised updates then take eight
   // columns at a time.
   std::vector<std::uint16_t> column_sums[2];
-  RowState state[2][2];  // by pair parity (the thread), and upper or lower row
+  RowState state[2][2];  // by pair parity (the two pairs under way), and upper or lower row
   RowProgress progress;  // by pair: how far its last row is final
 
   BlurJob(int w, int h, int r, const std::uint8_t* const* in_rows, std::uint8_t* const* out_rows)
@@ -464,8 +464,12 @@ void BlurJob::Pair(int p) noexcept {
   PairBody<false>(p);
 }
 
+// What the helper has paid on the blur lately.
+HelperPays blur_pays;
+
 void RunPairs(BlurJob& job, bool two_threads) {
-  RunRows((job.height + 1) / 2, two_threads, [&job](int p) { job.Pair(p); });
+  RunRows((job.height + 1) / 2, two_threads, [&job](int p) { job.Pair(p); }, blur_pays,
+          3 * static_cast<std::size_t>(job.width) * static_cast<std::size_t>(job.height));
 }
 
 }  // namespace
@@ -501,12 +505,12 @@ void TABitmap::BoxBlur(int R, Bitmap& Target) {
   // 16-bit counter the blur is defined with, so larger radii blur as 90.
   const int radius = std::clamp(R, 0, detail::kMaxBlurRadius);
   if (radius == 0 || Target.Empty()) return;
-  detail::BoxBlurInPlace(radius, Target, detail::WorthTwoThreads(Target.Width(), Target.Height()));
+  detail::BoxBlurInPlace(radius, Target, detail::WorthTwoThreads(Target.Width(), Target.Height(), detail::blur_pays));
 }
 
 void TABitmap::BoxBlur(int R, const Bitmap& Source, Bitmap& Target) {
   const int radius = std::clamp(R, 0, detail::kMaxBlurRadius);
-  detail::BoxBlurInto(radius, Source, Target, detail::WorthTwoThreads(Source.Width(), Source.Height()));
+  detail::BoxBlurInto(radius, Source, Target, detail::WorthTwoThreads(Source.Width(), Source.Height(), detail::blur_pays));
 }
 
 }  // namespace zumo

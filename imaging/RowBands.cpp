@@ -5,12 +5,8 @@
 namespace zumo::detail {
 
 void RunRowBands(int height, std::size_t bytes, const std::function<void(int, int)>& band) {
-  if (height < 2 || !UseSecondThread(bytes)) {
-    band(0, height);
-    return;
-  }
-  const int middle = height / 2;
-  RunOnTwoThreads([&] { band(middle, height); }, [&] { band(0, middle); }, [&] { band(0, height); });
+  const std::size_t row_bytes = height > 0 ? bytes / static_cast<std::size_t>(height) : bytes;
+  RunBands(height, ItemsPerBand(row_bytes), height >= 2 && UseSecondThread(bytes), band);
 }
 
 }  // namespace zumo::detail

@@ -3,7 +3,7 @@
 // neighbours. Everything else a pixel needs (the row above, the rest of its own row,
 // the row below, the unfiltered share of the mix) is gathered for a run of pixels in a
 // pass the compiler vectorises; the chain itself is then one table look-up and one add
-// per channel. Two threads can take alternate rows one behind the other.
+// per channel. Two threads can take the rows in turn, one behind the other.
 //
 // The same recurrence can read the unfiltered picture from one buffer and write the
 // sharpened one to another of the same layout: old values (the pixel, its right
@@ -172,13 +172,20 @@ void SharpenJob::InteriorRow(int y) noexcept {
   turn.Finished(progress, w);
 }
 
+// What the helper has paid on the sharpen lately.
+HelperPays sharpen_pays;
+
+std::size_t PixelBytes(const Bitmap& picture) {
+  return 3 * static_cast<std::size_t>(picture.Width()) * static_cast<std::size_t>(picture.Height());
+}
+
 }  // namespace
 
 void SharpenInPlace(int weight, Bitmap& target, bool two_threads) {
   if (target.Empty()) return;
   std::uint8_t* const bits = target.MutableBits();
   SharpenJob job(target.Width(), target.Height(), target.Stride(), bits, bits, weight);
-  RunRows(target.Height(), two_threads, [&job](int y) { job.Row(y); });
+  RunRows(target.Height(), two_threads, [&job](int y) { job.Row(y); }, sharpen_pays, PixelBytes(target));
 }
 
 void SharpenInto(int weight, const Bitmap& source, Bitmap& target, bool two_threads) {
@@ -192,7 +199,7 @@ void SharpenInto(int weight, const Bitmap& source, Bitmap& target, bool two_thre
   // zeroes the rows' padding.
   Bitmap result(source.Width(), source.Height(), Bitmap::Uninitialized{});
   SharpenJob job(source.Width(), source.Height(), source.Stride(), source.Bits(), result.MutableBits(), weight);
-  RunRows(source.Height(), two_threads, [&job](int y) { job.Row(y); });
+  RunRows(source.Height(), two_threads, [&job](int y) { job.Row(y); }, sharpen_pays, PixelBytes(source));
   target.Assign(result);
 }
 
@@ -202,12 +209,12 @@ void TABitmap::Sharpen(int A, Bitmap& Target) {
   // The system passes 1..120; a weight outside 0..255 is taken as the nearest end.
   const int weight = std::clamp(A, 0, 255);
   if (Target.Empty()) return;
-  detail::SharpenInPlace(weight, Target, detail::WorthTwoThreads(Target.Width(), Target.Height()));
+  detail::SharpenInPlace(weight, Target, detail::WorthTwoThreads(Target.Width(), Target.Height(), detail::sharpen_pays));
 }
 
 void TABitmap::Sharpen(int A, const Bitmap& Source, Bitmap& Target) {
   detail::SharpenInto(std::clamp(A, 0, 255), Source, Target,
-                      detail::WorthTwoThreads(Source.Width(), Source.Height()));
+                      detail::WorthTwoThreads(Source.Width(), Source.Height(), detail::sharpen_pays));
 }
 
 }  // namespace zumo

@@ -1,6 +1,7 @@
 #include "imaging/Turn.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 
@@ -148,15 +149,16 @@ class QuarterTurn {
         column_from_right_(orientation == Orientation::Transverse || orientation == Orientation::TurnAnticlockwise),
         rows_upwards_(orientation == Orientation::TurnClockwise || orientation == Orientation::Transverse) {}
 
-  // Bands first, first + step, first + 2 * step ... of the target.
-  void Run(int first, int step) {
-    for (int y0 = first * kBandRows; y0 < dst_h_; y0 += step * kBandRows) {
-      StartBand(y0, std::min(kBandRows, dst_h_ - y0));
-      for (int x0 = 0; x0 < dst_w_; x0 += kChunkPixels) {
-        const int x1 = std::min(x0 + kChunkPixels, dst_w_);
-        Fill(x0, x1);
-        WriteOut(x0, x1);
-      }
+  int Bands() const noexcept { return (dst_h_ + kBandRows - 1) / kBandRows; }
+
+  // Band `band` of the target: its rows band * kBandRows ... (fewer at the bottom).
+  void RunBand(int band) {
+    const int y0 = band * kBandRows;
+    StartBand(y0, std::min(kBandRows, dst_h_ - y0));
+    for (int x0 = 0; x0 < dst_w_; x0 += kChunkPixels) {
+      const int x1 = std::min(x0 + kChunkPixels, dst_w_);
+      Fill(x0, x1);
+      WriteOut(x0, x1);
     }
 #if ZUMO_SIMD
     _mm_sfence();  // the streamed lines are seen by every core before the picture is handed on
@@ -339,20 +341,27 @@ class QuarterTurn {
   alignas(64) std::uint8_t stage_[kBandRows][kStageStride];
 };
 
-// The bands are independent. Two threads take alternate bands rather than halves of the
-// picture: working side by side, they read neighbouring pieces of the same source rows, so
-// the memory serves both from the rows it has open, and the lines the two bands share are
-// fetched once.
+// The bands are independent: this thread and the helper take them in order as they are
+// free (RunPieces). Working side by side, the two read neighbouring pieces of the same source
+// rows, so the memory serves both from the rows it has open, and the lines the two bands
+// share are fetched once. Each thread at work uses a turner (its staging buffers) of its own.
 void TurnQuarter(const Bitmap& src, Bitmap& dst, Orientation orientation) {
-  // About 10 KB each: on the heap rather than on a caller's stack.
-  auto turn = std::make_unique<QuarterTurn>(src, dst, orientation);
+  struct Turner {
+    std::unique_ptr<QuarterTurn> turn;  // about 10 KB: on the heap rather than on a caller's stack
+    std::atomic<bool> busy{false};
+  };
+  Turner turners[2];
+  turners[0].turn = std::make_unique<QuarterTurn>(src, dst, orientation);
   const std::size_t bytes = static_cast<std::size_t>(dst.Stride()) * static_cast<std::size_t>(dst.Height());
-  if (!UseSecondThread(bytes, dst.Height() > QuarterTurn::kBandRows)) {
-    turn->Run(0, 1);
-    return;
-  }
-  auto other = std::make_unique<QuarterTurn>(src, dst, orientation);
-  RunOnTwoThreads([&] { other->Run(1, 2); }, [&] { turn->Run(0, 2); }, [&] { turn->Run(0, 1); });
+  const bool two_threads = UseSecondThread(bytes, dst.Height() > QuarterTurn::kBandRows);
+  if (two_threads) turners[1].turn = std::make_unique<QuarterTurn>(src, dst, orientation);
+  RunPieces(static_cast<std::size_t>(turners[0].turn->Bands()), two_threads, [&turners](std::size_t band) {
+    // At most two bands run at once, so one of the two turners is free.
+    Turner* turner = &turners[0];
+    for (int k = 0; turner->busy.exchange(true, std::memory_order_acquire); ++k) turner = &turners[(k + 1) % 2];
+    turner->turn->RunBand(static_cast<int>(band));
+    turner->busy.store(false, std::memory_order_release);
+  });
 }
 
 }  // namespace

@@ -386,12 +386,8 @@ bool SrgbConverter::Apply(Bitmap& picture) const {
                                static_cast<cmsUInt32Number>(stride), 0, 0);
     }
   };
-  const int half = height / 2;
-  if (height >= 2 && UseSecondThread(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height))) {
-    RunOnTwoThreads([&] { rows(half, height); }, [&] { rows(0, half); }, [&] { rows(0, height); });
-  } else {
-    rows(0, height);
-  }
+  RunBands(height, ItemsPerBand(static_cast<std::size_t>(stride)),
+           UseSecondThread(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height)), rows);
   return true;
 }
 

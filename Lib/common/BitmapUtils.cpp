@@ -232,12 +232,11 @@ std::unique_ptr<Bitmap> ResampleBitmapThreads(const Bitmap& source, int new_widt
   const auto rows = [&](int first, int last) {
     ResampleRows(plan, source_bits, source_stride, target_bits, target_stride, first, last);
   };
-  if (threads < 2 || new_height < 2) {
-    rows(0, new_height);
-    return result;
-  }
-  const int split = new_height / 2;  // rows [0, split) on this thread, the rest on the helper
-  RunOnTwoThreads([&] { rows(split, new_height); }, [&] { rows(0, split); }, [&] { rows(0, new_height); });
+  // A target row reads about height / new_height source rows.
+  const std::size_t row_bytes = static_cast<std::size_t>(source_stride) * static_cast<std::size_t>(height) /
+                                    static_cast<std::size_t>(new_height) +
+                                static_cast<std::size_t>(target_stride);
+  RunBands(new_height, ItemsPerBand(row_bytes), threads >= 2, rows);
   return result;
 }
 

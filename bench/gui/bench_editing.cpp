@@ -13,6 +13,7 @@
 #include "Unit1Controls.h"
 #include "controls/PhotoView.h"
 #include "photofiles/PhotoFile.h"
+#include "platform/Threads.h"
 
 namespace {
 
@@ -91,6 +92,13 @@ void BM_AreaAveragedView(benchmark::State& state) {
   zumo::bench::CountBytes(state);
 }
 BENCHMARK(BM_AreaAveragedView)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_AreaAveragedViewOneThread(benchmark::State& state) {
+  zumo::SetThreads(zumo::Threads::One);
+  BM_AreaAveragedView(state);
+  zumo::SetThreads(zumo::Threads::Auto);
+}
+BENCHMARK(BM_AreaAveragedViewOneThread)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Sixty filter steps: the history keeps the newest steps within 1 GiB of pixels of its own.
 void BM_HistoryBound(benchmark::State& state) {

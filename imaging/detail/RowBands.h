@@ -8,9 +8,10 @@
 
 namespace zumo::detail {
 
-// Runs band(first, last) over rows [0, height), split into two bands run on two threads
-// when UseSecondThread(bytes) says so (bytes = the picture's size in bytes). The bands are
-// disjoint, so the result is that of one pass from the top.
+// Runs band(first, last) over rows [0, height), cut into bands of about 128 KiB that this
+// thread and, when UseSecondThread(bytes) says so (bytes = the picture's size in bytes),
+// the helper thread take as they are free (RunBands). The bands are disjoint, so the
+// result is that of one pass from the top.
 void RunRowBands(int height, std::size_t bytes, const std::function<void(int, int)>& band);
 
 // Calls fn(row) for every row of target, after one detach of its pixels. fn must not throw

@@ -1,11 +1,19 @@
 // The one thread switch reaches every parallel operation, and forcing two threads gives
-// the bytes of one, also on pictures too small or too narrow for Auto to split.
+// the bytes of one, also on pictures too small or too narrow for Auto to split, while
+// another thread keeps a processor busy, and with the helper held up at random points.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <random>
+#include <thread>
+#include <vector>
 
 #include "Lib/common/BitmapUtils.h"
 #include "imaging/ABitmap.h"
+#include "imaging/Framing.h"
+#include "imaging/Turn.h"
 #include "platform/Threads.h"
 #include "support/TestPictures.h"
 
@@ -14,10 +22,16 @@ namespace {
 
 class ThreadsChoice : public ::testing::Test {
  protected:
-  ~ThreadsChoice() override { SetThreads(Threads::Auto); }
+  ~ThreadsChoice() override {
+    SetThreads(Threads::Auto);
+    detail::SetHelperHook(nullptr);
+  }
 };
 
-TEST_F(ThreadsChoice, TwoThreadsGiveTheBytesOfOne) {
+// Every operation with a two-thread path, on pictures of awkward shapes (rows longer than
+// the wavefront's publication grain among them), under One and then Two; whether the
+// helper took part in any of the two-thread runs.
+bool ExpectTwoThreadsGiveTheBytesOfOne(const char* condition) {
   const struct {
     const char* name;
     std::function<Bitmap(const Bitmap&)> run;
@@ -27,18 +41,60 @@ TEST_F(ThreadsChoice, TwoThreadsGiveTheBytesOfOne) {
       {"BoxBlur", [](const Bitmap& in) { Bitmap b = in; TABitmap().BoxBlur(3, b); return b; }},
       {"Sharpen", [](const Bitmap& in) { Bitmap b = in; TABitmap().Sharpen(60, b); return b; }},
       {"BoxBlurInto", [](const Bitmap& in) { Bitmap b; TABitmap().BoxBlur(2, in, b); return b; }},
+      {"SharpenInto", [](const Bitmap& in) { Bitmap b; TABitmap().Sharpen(90, in, b); return b; }},
       {"Resample", [](const Bitmap& in) { return *ResampleBitmap(in, 29, 17); }},
+      {"TurnClockwise", [](const Bitmap& in) { return TurnUpright(in, Orientation::TurnClockwise); }},
+      {"Transverse", [](const Bitmap& in) { return TurnUpright(in, Orientation::Transverse); }},
+      {"Straighten", [](const Bitmap& in) { Framing framing; framing.straighten_tenths = 37; return Frame(in, framing); }},
   };
-  for (const auto& [width, height] : {std::pair{97, 61}, std::pair{3, 40}, std::pair{1200, 5}}) {
+  std::atomic<int> helped{0};
+  for (const auto& [width, height] : {std::pair{97, 61}, std::pair{3, 40}, std::pair{1200, 5}, std::pair{1100, 23}}) {
     const Bitmap photo = test::PhotoLikeBitmap(width, height, 7);
     for (const auto& operation : operations) {
       SetThreads(Threads::One);
       const Bitmap one = operation.run(photo);
       SetThreads(Threads::Two);
       const Bitmap two = operation.run(photo);
-      EXPECT_TRUE(SamePixels(one, two)) << operation.name << " on " << width << "x" << height;
+      EXPECT_TRUE(SamePixels(one, two)) << operation.name << " on " << width << "x" << height << ", " << condition;
     }
   }
+  // Whether the helper took part: a job of many pieces under Two, while it is free.
+  const bool took_part = RunPieces(64, true, [&](std::size_t) {
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    helped.fetch_add(1, std::memory_order_relaxed);
+  });
+  EXPECT_EQ(helped.load(), 64) << "every piece once, " << condition;
+  SetThreads(Threads::Auto);
+  return took_part;
+}
+
+TEST_F(ThreadsChoice, TwoThreadsGiveTheBytesOfOne) { EXPECT_TRUE(ExpectTwoThreadsGiveTheBytesOfOne("idle")); }
+
+TEST_F(ThreadsChoice, TwoThreadsGiveTheBytesOfOneBesideABusyProcessor) {
+  std::atomic<bool> stop{false};
+  std::thread busy([&] {
+    while (!stop.load(std::memory_order_relaxed)) {
+    }
+  });
+  const bool took_part = ExpectTwoThreadsGiveTheBytesOfOne("one processor kept busy");
+  stop = true;
+  busy.join();
+  EXPECT_TRUE(took_part) << "under Two the helper takes part wherever it runs";
+}
+
+// The helper held up for a random while (up to half a millisecond) at a random third of
+// the points where it takes a piece or publishes a wavefront row's progress: the caller
+// then waits for it, or goes on with the pieces it has not taken.
+thread_local std::minstd_rand delays(20260);
+void HoldUpAtRandom() noexcept {
+  if (delays() % 3 == 0) std::this_thread::sleep_for(std::chrono::microseconds(delays() % 500));
+}
+
+TEST_F(ThreadsChoice, TwoThreadsGiveTheBytesOfOneWithTheHelperHeldUpAtRandom) {
+  detail::SetHelperHook(&HoldUpAtRandom);
+  const bool took_part = ExpectTwoThreadsGiveTheBytesOfOne("helper held up at random");
+  detail::SetHelperHook(nullptr);
+  EXPECT_TRUE(took_part);
 }
 
 TEST_F(ThreadsChoice, ForcedChoicesOverrideThePolicy) {

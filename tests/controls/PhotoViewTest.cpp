@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "controls/PhotoView.h"
+#include "platform/Threads.h"
 #include "support/TestPictures.h"
 
 namespace zumo {
@@ -29,6 +30,17 @@ double ExactMean(const Bitmap& bitmap, int w, int h, int x, int y, int channel) 
 }
 
 int Channel(QRgb pixel, int channel) { return channel == 0 ? qBlue(pixel) : channel == 1 ? qGreen(pixel) : qRed(pixel); }
+
+// The target rows are shared out as bands: two threads give the image of one.
+TEST(PhotoView, AreaAveragedOnTwoThreadsGivesTheImageOfOne) {
+  const Bitmap photo = test::PhotoLikeBitmap(1203, 397, 5);
+  SetThreads(Threads::One);
+  const QImage one = AreaAveraged(photo, 301, 99);
+  SetThreads(Threads::Two);
+  const QImage two = AreaAveraged(photo, 301, 99);
+  SetThreads(Threads::Auto);
+  EXPECT_EQ(one, two);
+}
 
 TEST(PhotoView, AreaAveragedFollowsTheExactAreaMeanAndDoesNotAlias) {
   struct Case {
