@@ -266,6 +266,8 @@ template <class... Kinds>
 struct Overloaded : Kinds... {
   using Kinds::operator()...;
 };
+template <class... Kinds>
+Overloaded(Kinds...) -> Overloaded<Kinds...>;  // clang before 17 deduces no aggregate's arguments
 
 }  // namespace
 
