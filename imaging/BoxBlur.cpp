@@ -8,8 +8,8 @@
 // Cost therefore does not depend on the radius. The three channels are independent
 // chains of dependent multiplies (with AVX2 the three lanes of one register); two rows go
 // through them side by side, the lower one a few runs behind the upper, so that twice the
-// chains keep the processor busy. With two threads each pair is taken by whichever thread
-// is free and runs behind the one above (a wavefront).
+// chains keep the processor busy. With two threads each pair is cut in two: the right part
+// of a pair runs beside the left part of the next (a wavefront, imaging/detail/RowWavefront).
 //
 // The same recurrence can read the unfiltered picture from one buffer and write the
 // blurred one to another: old values (the current row from x on, the rows below) come
@@ -98,11 +98,15 @@ struct BlurJob {
   // 2 * 90 rows of 255: 16 bits suffice, and the vectorised updates then take eight
   // columns at a time.
   std::vector<std::uint16_t> column_sums[2];
-  RowState state[2][2];  // by pair parity (the two pairs under way), and upper or lower row
-  RowProgress progress;  // by pair: how far its last row is final
+  // By pair (p mod 3: on two threads the parts of up to three pairs are under way), and
+  // upper or lower row.
+  RowState state[3][2];
+  // A row needs the row above final r + 1 columns past its last pixel; the cut balances
+  // the two parts of a pair.
+  BandCuts cuts;
 
   BlurJob(int w, int h, int r, const std::uint8_t* const* in_rows, std::uint8_t* const* out_rows)
-      : width(w), height(h), radius(r), pad(r + 1), in(in_rows), out(out_rows), progress(w) {
+      : width(w), height(h), radius(r), pad(r + 1), in(in_rows), out(out_rows), cuts(w, 2, (w + r + 1) / 2, r + 1) {
     const int side = 2 * r + 1;
     reciprocal.assign(static_cast<std::size_t>(side) * side + 1, 0);
     for (std::size_t n = 1; n < reciprocal.size(); ++n) reciprocal[n] = Reciprocal(static_cast<int>(n));
@@ -151,6 +155,7 @@ struct BlurJob {
     std::uint32_t* fresh;        // the row's new values, at pixel 0 (3 or 4 words a pixel)
     std::int32_t* changes;       // the next run's, 3 per pixel
     int x0 = 0;                  // the next run's first pixel
+    int end = 0;                 // the pixel after the last one this cursor computes
     std::uint64_t a0 = 0, a1 = 0, a2 = 0;  // the running sums
   };
 
@@ -160,19 +165,19 @@ struct BlurJob {
   // `st` while the row count of the windows stays the same.
   const std::uint64_t* RowReciprocals(RowState& st, int y) noexcept;
 
-  Cursor Begin(int y, RowState& st, std::int32_t* changes, int fresh_stride) noexcept;
-  int RunEnd(const Cursor& c) const noexcept { return std::min(c.x0 + kRun, width); }
+  Cursor Begin(int y, RowState& st, std::int32_t* changes, int fresh_stride, int first, int end) noexcept;
+  int RunEnd(const Cursor& c) const noexcept { return std::min(c.x0 + kRun, c.end); }
   // The column up to which the row above must be final for the cursor's next run.
   int NeedsAbove(const Cursor& c) const noexcept { return std::min(width, RunEnd(c) + radius + 1); }
   void Prepare(Cursor& c) noexcept;
   template <int kStride>
   void Finish(Cursor& c) noexcept;
 
-  void Pair(int p) noexcept;
+  void Pair(BandPart& part) noexcept;
   template <bool kLanes>
-  void PairBody(int p) noexcept;
+  void PairBody(BandPart& part) noexcept;
 #if ZUMO_SIMD
-  void PairLanes(int p) noexcept;
+  void PairLanes(BandPart& part) noexcept;
   const bool lanes = HaveAvx2();
 #endif
 };
@@ -218,23 +223,42 @@ __attribute__((always_inline)) inline void ComputeColumns(const BlurJob::RowStep
   }
 }
 
-// The first window of row y (columns 0..r) into the running sums; row y - 1 must be final
-// up to column r + 1.
-BlurJob::Cursor BlurJob::Begin(int y, RowState& st, std::int32_t* changes, int fresh_stride) noexcept {
+// The window of pixel `first` of row y into the running sums, for a cursor that computes
+// the row's pixels first..end - 1. From the row's start (columns 0..r), row y - 1 must be
+// final up to column r + 1. From further on, the pixels before `first` are final and the
+// column sums up to column first + r are the row's own already: they were computed on the
+// way to `first`.
+BlurJob::Cursor BlurJob::Begin(int y, RowState& st, std::int32_t* changes, int fresh_stride, int first,
+                               int end) noexcept {
   Cursor c;
   c.step = StepFor(y);
   c.recip = RowReciprocals(st, y);
   c.lane_recip = st.lane_reciprocal.data();
   c.fresh = st.fresh.data() + fresh_stride * radius;
   c.changes = changes;
-  alignas(64) std::uint16_t entering[3 * (kMaxBlurRadius + 1)];
-  const int first_columns = std::min(width, radius + 1);
-  ComputeColumns(c.step, 0, first_columns, entering);
-  for (int k = 0; k < first_columns; ++k) {
-    c.a0 += entering[3 * k];
-    c.a1 += entering[3 * k + 1];
-    c.a2 += entering[3 * k + 2];
+  c.x0 = first;
+  c.end = end;
+  std::uint64_t a[3] = {0, 0, 0};
+  const int last_column = std::min(width, first + radius + 1);
+  if (first == 0) {
+    alignas(64) std::uint16_t entering[3 * (kMaxBlurRadius + 1)];
+    ComputeColumns(c.step, 0, last_column, entering);
+    for (int i = 0; i < 3 * last_column; ++i) a[i % 3] += entering[i];
+  } else {
+    // Columns first - r .. first - 1 bring their new pixel of this row (which the
+    // recurrence also reads back as it leaves the window), the rest its old one.
+    for (int x = std::max(0, first - radius); x < first; ++x) {
+      for (int ch = 0; ch < 3; ++ch) {
+        const std::uint8_t value = c.step.row[3 * x + ch];
+        c.fresh[fresh_stride * x + ch] = value;
+        a[ch] += static_cast<std::uint64_t>(c.step.sums[3 * x + ch]) + value;
+      }
+    }
+    for (int i = 3 * first; i < 3 * last_column; ++i) {
+      a[i % 3] += static_cast<std::uint64_t>(c.step.sums[i]) + c.step.row_old[i];
+    }
   }
+  c.a0 = a[0], c.a1 = a[1], c.a2 = a[2];
   return c;
 }
 
@@ -399,45 +423,51 @@ void BlurJob::Finish(Cursor& c) noexcept {
   c.x0 = x1;
 }
 
-// Rows 2p and 2p + 1. The upper row waits for the pair above (on the other thread, if
-// there are two); the lower one follows the upper `lag` runs behind, where the upper row
-// is final far enough for the lower row's columns. The pair tells the pair below how far
-// its lower row is final.
+// Rows 2p and 2p + 1 (p = part.Band()), or the columns of them that `part` covers. The
+// upper row waits for the pair above (on the other thread, if there are two); the lower
+// one follows the upper `lag` runs behind, where the upper row is final far enough for the
+// lower row's columns. The pair tells the pair below how far its lower row is final.
 template <bool kLanes>
-__attribute__((always_inline)) inline void BlurJob::PairBody(int p) noexcept {
+__attribute__((always_inline)) inline void BlurJob::PairBody(BandPart& part) noexcept {
   constexpr int kStride = kLanes ? 4 : 3;
-  const int w = width;
+  const int p = part.Band();
   const int y = 2 * p;
   const bool two_rows = y + 1 < height;
   const std::ptrdiff_t back = 3 * radius;
-  RowTurn turn(progress, p);
   // The upper row's run, then the lower row's; the vector recurrence reads one word past.
   alignas(64) std::int32_t changes[2 * 3 * kRun + 4];
+  // A row with no columns in this part gets a cursor that never runs.
+  const auto begin_row = [&](int k) {
+    if (part.First(k) >= part.End(k)) return Cursor{};
+    return Begin(y + k, state[p % 3][k], changes + 3 * kRun * k, kStride, part.First(k), part.End(k));
+  };
 
-  turn.NeedAbove(std::min(w, radius + 1));
-  Cursor upper = Begin(y, state[p & 1][0], changes, kStride);
+  if (part.First(0) == 0) part.NeedAbove(std::min(width, radius + 1));
+  Cursor upper = begin_row(0);
   if (!two_rows) {
-    while (upper.x0 < w) {
-      turn.NeedAbove(NeedsAbove(upper));
+    while (upper.x0 < upper.end) {
+      part.NeedAbove(NeedsAbove(upper));
       Prepare(upper);
       RecurRows<kLanes>(&upper, nullptr, back, 0, RunEnd(upper) - upper.x0);
       Finish<kStride>(upper);
-      turn.Finished(progress, upper.x0);
+      part.Finished(upper.x0);
     }
     return;
   }
   // When the upper row has finished run t, the lower row's run t - lag + 1 has all its
-  // columns: (t + 1 - lag + 1) * kRun + r + 1 <= (t + 1) * kRun.
+  // columns: (t + 1 - lag + 1) * kRun + r + 1 <= (t + 1) * kRun. The lower row's part
+  // starts r + 1 columns left of the upper row's, or at the row's start, so this holds
+  // for a part too.
   const int lag = 1 + (radius + 1 + kRun - 1) / kRun;
   Cursor lower{};
-  for (int t = 0; upper.x0 < w || lower.x0 < w; ++t) {
-    const bool upper_runs = upper.x0 < w;
+  for (int t = 0; upper.x0 < upper.end || t <= lag || lower.x0 < lower.end; ++t) {
+    const bool upper_runs = upper.x0 < upper.end;
     if (upper_runs) {
-      turn.NeedAbove(NeedsAbove(upper));
+      part.NeedAbove(NeedsAbove(upper));
       Prepare(upper);
     }
-    if (t == lag) lower = Begin(y + 1, state[p & 1][1], changes + 3 * kRun, kStride);
-    const bool lower_runs = t >= lag && lower.x0 < w;
+    if (t == lag) lower = begin_row(1);
+    const bool lower_runs = t >= lag && lower.x0 < lower.end;
     if (lower_runs) Prepare(lower);
     const int nu = upper_runs ? RunEnd(upper) - upper.x0 : 0;
     const int nl = lower_runs ? RunEnd(lower) - lower.x0 : 0;
@@ -448,28 +478,34 @@ __attribute__((always_inline)) inline void BlurJob::PairBody(int p) noexcept {
     if (upper_runs) Finish<kStride>(upper);
     if (lower_runs) {
       Finish<kStride>(lower);
-      turn.Finished(progress, lower.x0);
+      part.Finished(lower.x0);
     }
   }
 }
 
 #if ZUMO_SIMD
-__attribute__((target("avx2"))) void BlurJob::PairLanes(int p) noexcept { PairBody<true>(p); }
+__attribute__((target("avx2"))) void BlurJob::PairLanes(BandPart& part) noexcept { PairBody<true>(part); }
 #endif
 
-void BlurJob::Pair(int p) noexcept {
+void BlurJob::Pair(BandPart& part) noexcept {
+  part.Start();
 #if ZUMO_SIMD
-  if (lanes) return PairLanes(p);
+  if (lanes) {
+    PairLanes(part);
+    part.Done();
+    return;
+  }
 #endif
-  PairBody<false>(p);
+  PairBody<false>(part);
+  part.Done();
 }
 
 // What the helper has paid on the blur lately.
 HelperPays blur_pays;
 
 void RunPairs(BlurJob& job, bool two_threads) {
-  RunRows((job.height + 1) / 2, two_threads, [&job](int p) { job.Pair(p); }, blur_pays,
-          3 * static_cast<std::size_t>(job.width) * static_cast<std::size_t>(job.height));
+  RunBandParts((job.height + 1) / 2, two_threads, job.cuts, [&job](BandPart& part) { job.Pair(part); }, blur_pays,
+               3 * static_cast<std::size_t>(job.width) * static_cast<std::size_t>(job.height));
 }
 
 }  // namespace

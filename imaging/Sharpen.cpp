@@ -3,7 +3,8 @@
 // neighbours. Everything else a pixel needs (the row above, the rest of its own row,
 // the row below, the unfiltered share of the mix) is gathered for a run of pixels in a
 // pass the compiler vectorises; the chain itself is then one table look-up and one add
-// per channel. Two threads can take the rows in turn, one behind the other.
+// per channel. On two threads each row is cut in two, and the right part of a row runs
+// beside the left part of the next one.
 //
 // The same recurrence can read the unfiltered picture from one buffer and write the
 // sharpened one to another of the same layout: old values (the pixel, its right
@@ -76,10 +77,11 @@ struct SharpenJob {
   std::uint8_t* out = nullptr;       // the new values, laid out as `in` (the same buffer in place)
   std::ptrdiff_t stride = 0;
   std::array<std::uint8_t, kTableSize> sharpened{};  // by kZMax - z: (Clip(z div 2) * A) shr 8
-  RowProgress progress;
+  // Each row cut in the middle; a run needs the row above one pixel past its end.
+  BandCuts cuts;
 
   SharpenJob(int w, int h, std::ptrdiff_t row_stride, const std::uint8_t* in_bits, std::uint8_t* out_bits, int a)
-      : width(w), height(h), weight(a), in(in_bits), out(out_bits), stride(row_stride), progress(w) {
+      : width(w), height(h), weight(a), in(in_bits), out(out_bits), stride(row_stride), cuts(w, 1, w / 2, 1) {
     for (int j = 0; j < kTableSize; ++j) {
       const int z = kZMax - j;
       sharpened[j] = static_cast<std::uint8_t>((TABitmap::Clip(z / 2) * a) >> 8);
@@ -91,14 +93,22 @@ struct SharpenJob {
   int Mix(int t, int v) const noexcept { return ((TABitmap::Clip(t) * weight) >> 8) + ((v * (255 - weight)) >> 8); }
 
   void BorderPixel(int x, int y) noexcept;
-  void BorderRow(int y) noexcept;
-  void InteriorRow(int y) noexcept;
-  void Row(int y) noexcept {
+  void BorderRow(BandPart& part) noexcept;
+  void InteriorRow(BandPart& part) noexcept;
+  // Row part.Band(), or the part of it that `part` covers.
+  void Row(BandPart& part) noexcept {
+    const int y = part.Band();
+    part.Start();
     if (y == 0 || y == height - 1 || width < 3) {
-      BorderRow(y);
+      BorderRow(part);
     } else {
-      InteriorRow(y);
+      InteriorRow(part);
     }
+    part.Done();
+  }
+  void Run(bool two_threads, HelperPays& pays) {
+    RunBandParts(height, two_threads, cuts, [this](BandPart& part) { Row(part); }, pays,
+                 3 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   }
 };
 
@@ -122,17 +132,18 @@ void SharpenJob::BorderPixel(int x, int y) noexcept {
   }
 }
 
-void SharpenJob::BorderRow(int y) noexcept {
-  RowTurn turn(progress, y);
-  for (int x = 0; x < width; ++x) {
-    turn.NeedAbove(std::min(width, x + 2));
-    BorderPixel(x, y);
-    turn.Finished(progress, x + 1);
+void SharpenJob::BorderRow(BandPart& part) noexcept {
+  for (int x = part.First(0); x < part.End(0); ++x) {
+    part.NeedAbove(std::min(width, x + 2));
+    BorderPixel(x, part.Band());
+    part.Finished(x + 1);
   }
 }
 
-void SharpenJob::InteriorRow(int y) noexcept {
+void SharpenJob::InteriorRow(BandPart& part) noexcept {
   const int w = width;
+  const int y = part.Band();
+  const int first = part.First(0), end = part.End(0);
   const std::uint8_t* const row = OldRow(y);
   std::uint8_t* const row_new = NewRow(y);
   const std::uint8_t* const above = NewRow(y - 1);
@@ -140,16 +151,18 @@ void SharpenJob::InteriorRow(int y) noexcept {
   const auto keep = static_cast<std::uint16_t>(255 - weight);
   const std::uint8_t* const table = sharpened.data();
 
-  RowTurn turn(progress, y);
-  turn.NeedAbove(2);
-  BorderPixel(0, y);
+  if (first == 0) {
+    part.NeedAbove(2);
+    BorderPixel(0, y);
+  }
 
   alignas(64) std::int16_t index[3 * kRun];
   alignas(64) std::uint8_t unfiltered[3 * kRun];
-  for (int x0 = 1; x0 < w - 1; x0 += kRun) {
-    const int x1 = std::min(x0 + kRun, w - 1);
-    // The run reads the row above up to column x1.
-    turn.NeedAbove(x1 + 1);
+  const int interior_end = std::min(end, w - 1);
+  for (int x0 = std::max(first, 1); x0 < interior_end; x0 += kRun) {
+    const int x1 = std::min(x0 + kRun, interior_end);
+    // The run reads the row above up to column x1, and the new value of its left neighbour.
+    part.NeedAbove(x1 + 1);
     const int first = 3 * x0;
     const int count = 3 * (x1 - x0);
     for (int k = 0; k < count; ++k) {
@@ -164,20 +177,18 @@ void SharpenJob::InteriorRow(int y) noexcept {
     for (int k = 3; k < count; ++k) index[k] = static_cast<std::int16_t>(index[k] + unfiltered[k - 3]);
     SharpenRun(table, index, count, row_new + first);
     for (int k = 0; k < count; ++k) row_new[first + k] = static_cast<std::uint8_t>(row_new[first + k] + unfiltered[k]);
-    turn.Finished(progress, x1);
+    part.Finished(x1);
   }
 
-  turn.NeedAbove(w);
-  BorderPixel(w - 1, y);
-  turn.Finished(progress, w);
+  if (end == w) {
+    part.NeedAbove(w);
+    BorderPixel(w - 1, y);
+    part.Finished(w);
+  }
 }
 
 // What the helper has paid on the sharpen lately.
 HelperPays sharpen_pays;
-
-std::size_t PixelBytes(const Bitmap& picture) {
-  return 3 * static_cast<std::size_t>(picture.Width()) * static_cast<std::size_t>(picture.Height());
-}
 
 }  // namespace
 
@@ -185,7 +196,7 @@ void SharpenInPlace(int weight, Bitmap& target, bool two_threads) {
   if (target.Empty()) return;
   std::uint8_t* const bits = target.MutableBits();
   SharpenJob job(target.Width(), target.Height(), target.Stride(), bits, bits, weight);
-  RunRows(target.Height(), two_threads, [&job](int y) { job.Row(y); }, sharpen_pays, PixelBytes(target));
+  job.Run(two_threads, sharpen_pays);
 }
 
 void SharpenInto(int weight, const Bitmap& source, Bitmap& target, bool two_threads) {
@@ -199,7 +210,7 @@ void SharpenInto(int weight, const Bitmap& source, Bitmap& target, bool two_thre
   // zeroes the rows' padding.
   Bitmap result(source.Width(), source.Height(), Bitmap::Uninitialized{});
   SharpenJob job(source.Width(), source.Height(), source.Stride(), source.Bits(), result.MutableBits(), weight);
-  RunRows(source.Height(), two_threads, [&job](int y) { job.Row(y); }, sharpen_pays, PixelBytes(source));
+  job.Run(two_threads, sharpen_pays);
   target.Assign(result);
 }
 

@@ -112,14 +112,16 @@ class Placement {
     return sched_getcpu() != caller && !Waited(before, delay);
   }
 
-  // Whether the thread waited for a processor since `before` (a RunDelay reading).
-  static bool Waited(std::int64_t before, const RunDelay& delay) noexcept {
+  // Whether the thread waited for a processor since `before` (a RunDelay reading): more
+  // than a wake-up takes, and, over `elapsed` nanoseconds of work, more than an eighth of
+  // them. Another program sharing the processor takes about half; the system's own
+  // threads, which come and go on any processor, take a few hundredths.
+  static bool Waited(std::int64_t before, const RunDelay& delay, std::int64_t elapsed = 0) noexcept {
     const std::int64_t now = delay.Now();
-    return before >= 0 && now >= 0 && now - before > kWaitedNanoseconds;
+    return before >= 0 && now >= 0 && now - before > std::max(kWaitedNanoseconds, elapsed / 8);
   }
 
  private:
-  // More than a wake-up takes: the processor had other work.
   static constexpr std::int64_t kWaitedNanoseconds = 200'000;
 
   cpu_set_t allowed_{};
@@ -128,25 +130,35 @@ class Placement {
 
 // Takes pieces while the helper has a processor of its own; whether it had one throughout.
 bool HelpWithPieces(detail::PieceJob& job, Placement& placement, const RunDelay& delay) noexcept {
+  // Whether the helper took a piece is written once, at the end: the caller reads the
+  // job's other fields for every piece it takes.
+  bool took = false;
   if (job.forced) {
     for (std::size_t i; (i = job.next.fetch_add(1, std::memory_order_relaxed)) < job.count;) {
-      job.helped = true;
+      took = true;
       detail::HelperHookPoint();
       job.run(job.piece, i);
     }
+    job.helped = took;
     return true;
   }
   if (!placement.HaveOwnProcessor(job.caller_processor.load(std::memory_order_relaxed), delay)) return false;
   const std::int64_t before = delay.Now();
+  const std::int64_t started = Now();
+  bool own_processor = true;
   for (;;) {
-    if (sched_getcpu() == job.caller_processor.load(std::memory_order_relaxed)) return false;
+    if (sched_getcpu() == job.caller_processor.load(std::memory_order_relaxed)) {
+      own_processor = false;
+      break;
+    }
     const std::size_t i = job.next.fetch_add(1, std::memory_order_relaxed);
     if (i >= job.count) break;
-    job.helped = true;
+    took = true;
     detail::HelperHookPoint();
     job.run(job.piece, i);
   }
-  return !Placement::Waited(before, delay);
+  job.helped = took;
+  return own_processor && !Placement::Waited(before, delay, Now() - started);
 }
 
 // Waits for the next offer: awake for a little while after a job it helped with, then
