@@ -23,7 +23,10 @@ constexpr std::size_t kBandBytes = std::size_t{128} << 10;
 constexpr auto kHelperLinger = std::chrono::microseconds(50);
 constexpr int kLastPieceSpins = 2000;
 // How long the helper stands down after finding no processor of its own.
-constexpr std::chrono::nanoseconds kStandDown = std::chrono::milliseconds(200);
+// Long against a job (milliseconds), so that a job that finds the helper sharing its
+// processor with another program comes seldom; short against a user's wait for the
+// machine to be free again.
+constexpr std::chrono::nanoseconds kStandDown = std::chrono::milliseconds(500);
 // One job in this many goes the way that was slower (HelperPays).
 constexpr std::uint32_t kExploreEvery = 16;
 
@@ -232,7 +235,11 @@ bool UseSecondThread(std::size_t bytes, bool shape_pays) noexcept {
       break;
   }
   static const bool two_processors = std::thread::hardware_concurrency() >= 2;
-  return shape_pays && bytes >= kSecondThreadBytes && two_processors;
+  if (!shape_pays || bytes < kSecondThreadBytes || !two_processors) return false;
+  // While the helper stands down, jobs take their one-thread form, which costs nothing to
+  // set up and nothing to share.
+  const Helper* const helper = TheHelper();
+  return helper != nullptr && Now() >= helper->stand_down_until.load(std::memory_order_relaxed);
 }
 
 int ItemsPerBand(std::size_t item_bytes) noexcept {

@@ -13,7 +13,7 @@
 // The helper helps only on a processor of its own. Woken beside the caller (the system
 // packs threads together), it moves itself to another processor; when it has to wait for
 // a processor there (another program keeps it busy), it stands down for a while and the
-// callers work alone. Tests hold the helper up at chosen points through detail::SetHelperHook.
+// callers work alone, in their one-thread form. Tests hold the helper up at chosen points through detail::SetHelperHook.
 
 #include <algorithm>
 #include <atomic>
@@ -35,8 +35,8 @@ Threads ThreadsChoice() noexcept;
 
 // Whether a job touching `bytes` bytes of pixels offers work to the helper thread. Under
 // Auto: when it is large enough to repay waking the helper on a machine with two
-// processors, and `shape_pays` (a job's own condition, e.g. rows long enough for a
-// wavefront); under One never, under Two always.
+// processors, `shape_pays` (a job's own condition, e.g. rows long enough for a
+// wavefront), and the helper is not standing down; under One never, under Two always.
 bool UseSecondThread(std::size_t bytes, bool shape_pays = true) noexcept;
 
 // Runs piece(i) once for every i in [0, count). The pieces are taken in rising order, one
