@@ -101,12 +101,13 @@ struct BlurJob {
   // By pair (p mod 3: on two threads the parts of up to three pairs are under way), and
   // upper or lower row.
   RowState state[3][2];
-  // A row needs the row above final r + 1 columns past its last pixel; the cut balances
-  // the two parts of a pair.
+  // A row needs the row above final r + 1 columns past its last pixel; the cut is where
+  // the helper's record puts it.
   BandCuts cuts;
 
-  BlurJob(int w, int h, int r, const std::uint8_t* const* in_rows, std::uint8_t* const* out_rows)
-      : width(w), height(h), radius(r), pad(r + 1), in(in_rows), out(out_rows), cuts(w, 2, (w + r + 1) / 2, r + 1) {
+  BlurJob(int w, int h, int r, const std::uint8_t* const* in_rows, std::uint8_t* const* out_rows, int caller_share)
+      : width(w), height(h), radius(r), pad(r + 1), in(in_rows), out(out_rows),
+        cuts(w, 2, BandCuts::SplitFor(w, 2, r + 1, caller_share), r + 1) {
     const int side = 2 * r + 1;
     reciprocal.assign(static_cast<std::size_t>(side) * side + 1, 0);
     for (std::size_t n = 1; n < reciprocal.size(); ++n) reciprocal[n] = Reciprocal(static_cast<int>(n));
@@ -513,7 +514,7 @@ void RunPairs(BlurJob& job, bool two_threads) {
 void BoxBlurInPlace(int radius, Bitmap& target, bool two_threads) {
   if (radius <= 0 || target.Empty()) return;
   const auto rows = TABitmap::ScanlineTable(target);
-  BlurJob job(target.Width(), target.Height(), radius, rows.get(), rows.get());
+  BlurJob job(target.Width(), target.Height(), radius, rows.get(), rows.get(), blur_pays.CallerShare());
   RunPairs(job, two_threads);
 }
 
@@ -528,7 +529,7 @@ void BoxBlurInto(int radius, const Bitmap& source, Bitmap& target, bool two_thre
   Bitmap result(source.Width(), source.Height(), Bitmap::Uninitialized{});
   const auto out_rows = TABitmap::ScanlineTable(result);
   const auto in_rows = SourceRows(source);
-  BlurJob job(source.Width(), source.Height(), radius, in_rows.get(), out_rows.get());
+  BlurJob job(source.Width(), source.Height(), radius, in_rows.get(), out_rows.get(), blur_pays.CallerShare());
   RunPairs(job, two_threads);
   target.Assign(result);
 }

@@ -77,11 +77,14 @@ struct SharpenJob {
   std::uint8_t* out = nullptr;       // the new values, laid out as `in` (the same buffer in place)
   std::ptrdiff_t stride = 0;
   std::array<std::uint8_t, kTableSize> sharpened{};  // by kZMax - z: (Clip(z div 2) * A) shr 8
-  // Each row cut in the middle; a run needs the row above one pixel past its end.
+  // Each row cut where the helper's record puts it; a run needs the row above one pixel
+  // past its end.
   BandCuts cuts;
 
-  SharpenJob(int w, int h, std::ptrdiff_t row_stride, const std::uint8_t* in_bits, std::uint8_t* out_bits, int a)
-      : width(w), height(h), weight(a), in(in_bits), out(out_bits), stride(row_stride), cuts(w, 1, w / 2, 1) {
+  SharpenJob(int w, int h, std::ptrdiff_t row_stride, const std::uint8_t* in_bits, std::uint8_t* out_bits, int a,
+             int caller_share)
+      : width(w), height(h), weight(a), in(in_bits), out(out_bits), stride(row_stride),
+        cuts(w, 1, BandCuts::SplitFor(w, 1, 1, caller_share), 1) {
     for (int j = 0; j < kTableSize; ++j) {
       const int z = kZMax - j;
       sharpened[j] = static_cast<std::uint8_t>((TABitmap::Clip(z / 2) * a) >> 8);
@@ -195,7 +198,7 @@ HelperPays sharpen_pays;
 void SharpenInPlace(int weight, Bitmap& target, bool two_threads) {
   if (target.Empty()) return;
   std::uint8_t* const bits = target.MutableBits();
-  SharpenJob job(target.Width(), target.Height(), target.Stride(), bits, bits, weight);
+  SharpenJob job(target.Width(), target.Height(), target.Stride(), bits, bits, weight, sharpen_pays.CallerShare());
   job.Run(two_threads, sharpen_pays);
 }
 
@@ -209,7 +212,8 @@ void SharpenInto(int weight, const Bitmap& source, Bitmap& target, bool two_thre
   // source may share its pixels with the target, or be the target. The constructor
   // zeroes the rows' padding.
   Bitmap result(source.Width(), source.Height(), Bitmap::Uninitialized{});
-  SharpenJob job(source.Width(), source.Height(), source.Stride(), source.Bits(), result.MutableBits(), weight);
+  SharpenJob job(source.Width(), source.Height(), source.Stride(), source.Bits(), result.MutableBits(), weight,
+                 sharpen_pays.CallerShare());
   job.Run(two_threads, sharpen_pays);
   target.Assign(result);
 }

@@ -289,6 +289,19 @@ void HelperPays::Record(bool helped, std::size_t bytes, std::int64_t nanoseconds
              std::memory_order_relaxed);
 }
 
+void HelperPays::RecordWaits(std::int64_t caller_waited, std::int64_t helper_waited,
+                             std::int64_t nanoseconds) noexcept {
+  // A step of a hundredth towards the side that waited more than a fiftieth of the job
+  // longer than the other, within 30..70 hundredths: a few jobs find the balance, and one
+  // job held up by something else moves it little.
+  constexpr int kStep = 10, kLeast = 300, kMost = 700;
+  const std::int64_t margin = nanoseconds / 50;
+  int share = caller_share_.load(std::memory_order_relaxed);
+  if (caller_waited > helper_waited + margin) share = std::min(kMost, share + kStep);
+  if (helper_waited > caller_waited + margin) share = std::max(kLeast, share - kStep);
+  caller_share_.store(share, std::memory_order_relaxed);
+}
+
 namespace detail {
 
 std::atomic<HelperHook> helper_hook{nullptr};

@@ -70,9 +70,19 @@ class HelperPays {
   // A job of `bytes` took `nanoseconds`, with the helper taking part or not.
   void Record(bool helped, std::size_t bytes, std::int64_t nanoseconds) noexcept;
 
+  // For work cut in two between the caller and the helper (the wavefronts): the caller's
+  // share of it, in thousandths. The two processors need not be equally fast at it (one
+  // may hold the picture in its cache, or share its core's time), so the cut follows
+  // what each side waited for the other in the jobs before.
+  int CallerShare() const noexcept { return caller_share_.load(std::memory_order_relaxed); }
+  // In a job of `nanoseconds` the caller's side waited `caller_waited` for the helper's,
+  // the helper's side `helper_waited` for the caller's.
+  void RecordWaits(std::int64_t caller_waited, std::int64_t helper_waited, std::int64_t nanoseconds) noexcept;
+
  private:
   std::atomic<std::uint32_t> alone_{0}, together_{0};  // 0: not measured yet
   std::atomic<std::uint32_t> jobs_{0};
+  std::atomic<int> caller_share_{500};
 };
 
 // Waiting on a 32-bit word that another thread changes.

@@ -139,7 +139,15 @@ class BandPart;
 // started, and a slow one is not overtaken part by part, which would hand every row over.
 class BandCuts {
  public:
-  enum Side : int { kLeft = 0, kRight = 1 };
+  enum Side : int { kLeft = 0, kRight = 1, kNoSide = 2 };
+
+  // The split for a caller's share (in thousandths, HelperPays::CallerShare) of bands
+  // whose rows are cut `stagger` columns apart, one after the other: the left parts then
+  // hold that share of the band's pixels.
+  static int SplitFor(int width, int rows_per_band, int stagger, int caller_share) noexcept {
+    return static_cast<int>(static_cast<std::int64_t>(width) * caller_share / 1000) +
+           (rows_per_band - 1) * stagger / 2;
+  }
 
   BandCuts(int width, int rows_per_band, int split, int stagger) noexcept
       : width_(width), split_(split), stagger_(stagger), last_row_cut_(Cut(rows_per_band - 1)),
@@ -176,6 +184,26 @@ class BandCuts {
     return activity_[kLeft].value.load(std::memory_order_relaxed) +
            activity_[kRight].value.load(std::memory_order_relaxed);
   }
+  // Adds the time from its making to its end to what `side`'s parts waited for the other
+  // side's (kNoSide: to nothing).
+  class WaitTimer {
+   public:
+    WaitTimer(BandCuts& cuts, Side side) noexcept
+        : cuts_(cuts), side_(side), start_(side == kNoSide ? std::chrono::steady_clock::time_point{}
+                                                           : std::chrono::steady_clock::now()) {}
+    ~WaitTimer() {
+      if (side_ == kNoSide) return;
+      const auto waited = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start_);
+      cuts_.waited_[side_].value.fetch_add(waited.count(), std::memory_order_relaxed);
+    }
+    WaitTimer(const WaitTimer&) = delete;
+    WaitTimer& operator=(const WaitTimer&) = delete;
+
+   private:
+    BandCuts& cuts_;
+    Side side_;
+    std::chrono::steady_clock::time_point start_;
+  };
 
   int width_, split_, stagger_;
   int last_row_cut_;     // the cut of a whole band's last row
@@ -189,6 +217,11 @@ class BandCuts {
   Counter next_[2];
   // By side: stretches of work done, each part every RowProgress::kGrain pixels.
   Counter activity_[2];
+  // By side: nanoseconds its parts waited for the other side's.
+  struct alignas(64) Nanoseconds {
+    std::atomic<std::int64_t> value{0};
+  };
+  Nanoseconds waited_[2];
   // The helper is away: it has not joined the job yet, or stood still while a part it
   // would take next was wanted. Parts are then taken over at once, until it takes one.
   alignas(64) std::atomic<bool> helper_away_{true};
@@ -213,6 +246,7 @@ class BandPart {
   // Before the piece's first pixel: a right part needs its band's left part done.
   void Start() noexcept {
     if (side_ != Side::kRight || cuts_.left_.Now(band_) == cuts_.width_) return;
+    const BandCuts::WaitTimer timer(cuts_, BandCuts::kRight);
     if (!cuts_.TakeOverIfHeldUp(BandCuts::kLeft, band_)) cuts_.left_.WaitFor(band_, cuts_.width_);
   }
 
@@ -231,7 +265,12 @@ class BandPart {
     // thread a cache line, and the part is usually there.
     if (const int now = cuts_.right_.Now(band_ - 1); now >= pixels) {
       ready_above_ = now;
-    } else if (cuts_.TakeOverIfHeldUp(BandCuts::kRight, band_ - 1)) {
+      return;
+    }
+    // A left part waits here for the other side; a right part for its own side's band
+    // above, which is no imbalance of the cut.
+    const BandCuts::WaitTimer timer(cuts_, side_ == Side::kLeft ? BandCuts::kLeft : BandCuts::kNoSide);
+    if (cuts_.TakeOverIfHeldUp(BandCuts::kRight, band_ - 1)) {
       ready_above_ = cuts_.width_;
     } else {
       ready_above_ = cuts_.right_.WaitFor(band_ - 1, pixels);
@@ -340,8 +379,13 @@ void RunBandParts(int bands, bool two_threads, BandCuts& cuts, BandFn&& band_fn,
       cuts.RunNext(std::this_thread::get_id() == caller ? BandCuts::kLeft : BandCuts::kRight, band_fn);
     });
   }
-  pays.Record(helped, bytes,
-              std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count());
+  const std::int64_t elapsed =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
+  pays.Record(helped, bytes, elapsed);
+  if (helped) {
+    pays.RecordWaits(cuts.waited_[BandCuts::kLeft].value.load(std::memory_order_relaxed),
+                     cuts.waited_[BandCuts::kRight].value.load(std::memory_order_relaxed), elapsed);
+  }
 }
 
 }  // namespace zumo::detail

@@ -97,6 +97,26 @@ TEST_F(ThreadsChoice, TwoThreadsGiveTheBytesOfOneWithTheHelperHeldUpAtRandom) {
   EXPECT_TRUE(took_part);
 }
 
+// The cut of work between the caller and the helper moves a hundredth per job towards the
+// side that waited longer for the other, past a fiftieth of the job, and within 30..70 %.
+TEST(HelperPaysTest, CallerShareFollowsWhichSideWaited) {
+  HelperPays pays;
+  EXPECT_EQ(pays.CallerShare(), 500);
+  const std::int64_t job = 20'000'000;  // nanoseconds; the margin is 400 000
+  const struct {
+    std::int64_t caller_waited, helper_waited;
+    int share;
+  } steps[] = {{5'000'000, 0, 510}, {0, 5'000'000, 500}, {300'000, 0, 500}, {0, 300'000, 500}, {0, 900'000, 490}};
+  for (const auto& step : steps) {
+    pays.RecordWaits(step.caller_waited, step.helper_waited, job);
+    EXPECT_EQ(pays.CallerShare(), step.share) << step.caller_waited << " / " << step.helper_waited;
+  }
+  for (int i = 0; i < 50; ++i) pays.RecordWaits(job, 0, job);
+  EXPECT_EQ(pays.CallerShare(), 700);
+  for (int i = 0; i < 50; ++i) pays.RecordWaits(0, job, job);
+  EXPECT_EQ(pays.CallerShare(), 300);
+}
+
 TEST_F(ThreadsChoice, ForcedChoicesOverrideThePolicy) {
   SetThreads(Threads::One);
   EXPECT_FALSE(UseSecondThread(std::size_t{1} << 30));
