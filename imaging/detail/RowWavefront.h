@@ -45,8 +45,6 @@ class RowProgress {
     sleepers_.count.store(0, std::memory_order_relaxed);
   }
 
-  int Width() const noexcept { return width_; }
-
   // Row y has its first `done` pixels final.
   void Publish(int y, int done) noexcept {
     std::atomic<std::uint32_t>& slot = slots_[y & 1].value;
@@ -153,7 +151,6 @@ class BandCuts {
       : width_(width), split_(split), stagger_(stagger), last_row_cut_(Cut(rows_per_band - 1)),
         left_(width), right_(width) {}
 
-  int Width() const noexcept { return width_; }
   int Cut(int row_in_band) const noexcept { return std::clamp(split_ - row_in_band * stagger_, 0, width_); }
 
   // Runs run(part) for the next part of `preferred`'s side, or of the other side once
